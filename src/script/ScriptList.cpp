@@ -1,0 +1,109 @@
+#include "script/ScriptList.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace velkan {
+
+ScriptLine ScriptList::text(int i) const
+{
+    return isValidIndex(i) ? m_lines[static_cast<std::size_t>(i)] : ScriptLine();
+}
+
+void ScriptList::append(ScriptLine line)
+{
+    insert(-1, std::move(line));
+}
+
+int ScriptList::insert(int i, ScriptLine line)
+{
+    if (i < 0 || i > count())
+        i = count();
+    for (auto *o : m_observers)
+        o->aboutToInsert(i, 1);
+    m_lines.insert(m_lines.begin() + i, std::move(line));
+    m_modified = true;
+    for (auto *o : m_observers)
+        o->inserted(i, 1);
+    return i;
+}
+
+int ScriptList::insertRange(int i, std::vector<ScriptLine> block)
+{
+    if (i < 0 || i > count())
+        i = count();
+    if (block.empty())
+        return i;
+    const int n = static_cast<int>(block.size());
+    for (auto *o : m_observers)
+        o->aboutToInsert(i, n);
+    m_lines.insert(m_lines.begin() + i, std::make_move_iterator(block.begin()),
+                   std::make_move_iterator(block.end()));
+    m_modified = true;
+    for (auto *o : m_observers)
+        o->inserted(i, n);
+    return i;
+}
+
+bool ScriptList::remove(int i)
+{
+    if (!isValidIndex(i))
+        return false;
+    removeRange(i, 1);
+    return true;
+}
+
+void ScriptList::removeRange(int first, int n)
+{
+    if (first < 0) {
+        n += first;
+        first = 0;
+    }
+    n = std::min(n, count() - first);
+    if (n <= 0)
+        return;
+    for (auto *o : m_observers)
+        o->aboutToRemove(first, n);
+    m_lines.erase(m_lines.begin() + first, m_lines.begin() + first + n);
+    m_modified = true;
+    for (auto *o : m_observers)
+        o->removed(first, n);
+}
+
+bool ScriptList::replace(int i, ScriptLine line)
+{
+    if (!isValidIndex(i))
+        return false;
+    m_lines[static_cast<std::size_t>(i)] = std::move(line);
+    m_modified = true;
+    for (auto *o : m_observers)
+        o->changed(i);
+    return true;
+}
+
+void ScriptList::clear()
+{
+    assign({});
+}
+
+void ScriptList::assign(std::vector<ScriptLine> lines)
+{
+    for (auto *o : m_observers)
+        o->aboutToReset();
+    m_lines = std::move(lines);
+    m_modified = true;
+    for (auto *o : m_observers)
+        o->reset();
+}
+
+void ScriptList::addObserver(ScriptListObserver *observer)
+{
+    m_observers.push_back(observer);
+}
+
+void ScriptList::removeObserver(ScriptListObserver *observer)
+{
+    std::erase(m_observers, observer);
+}
+
+} // namespace velkan

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkan {
+
+// One script line: the Shift-JIS bytes exactly as read or typed, without the
+// line end. Never converted, trimmed or re-encoded.
+using ScriptLine = std::string;
+
+// Told about every change of a ScriptList before and after it happens, so a
+// view model can follow along (Qt's begin/end row protocol maps onto this).
+class ScriptListObserver {
+public:
+    virtual ~ScriptListObserver() = default;
+    virtual void aboutToInsert(int first, int count) = 0;
+    virtual void inserted(int first, int count) = 0;
+    virtual void aboutToRemove(int first, int count) = 0;
+    virtual void removed(int first, int count) = 0;
+    virtual void aboutToReset() = 0;
+    virtual void reset() = 0;
+    virtual void changed(int index) = 0;
+};
+
+// The ordered, unsorted list of script lines: the one piece of working data of
+// the editor. Selection is the view's business; this holds the lines and
+// whether they changed since the last load or save.
+class ScriptList {
+public:
+    int count() const { return static_cast<int>(m_lines.size()); }
+    bool isEmpty() const { return m_lines.empty(); }
+    bool isValidIndex(int i) const { return i >= 0 && i < count(); }
+
+    // A copy of line i; an empty line for an index that holds none.
+    ScriptLine text(int i) const;
+    const ScriptLine &at(int i) const { return m_lines[static_cast<std::size_t>(i)]; }
+    const std::vector<ScriptLine> &lines() const { return m_lines; }
+
+    void append(ScriptLine line);
+    // i = -1 (or any index past the end) appends. Returns the index used.
+    int insert(int i, ScriptLine line);
+    // Inserts a block as one range. i = -1 appends. Returns the index used.
+    int insertRange(int i, std::vector<ScriptLine> block);
+    // An index that holds no line changes nothing. Returns whether a line went.
+    bool remove(int i);
+    // Removes count lines from first, clipped to the list.
+    void removeRange(int first, int count);
+    bool replace(int i, ScriptLine line);
+    void clear();
+    void assign(std::vector<ScriptLine> lines);
+
+    // Changed since the last load or save (the editor asks before discarding).
+    bool isModified() const { return m_modified; }
+    void setModified(bool modified) { m_modified = modified; }
+
+    void addObserver(ScriptListObserver *observer);
+    void removeObserver(ScriptListObserver *observer);
+
+private:
+    std::vector<ScriptLine> m_lines;
+    std::vector<ScriptListObserver *> m_observers;
+    bool m_modified = false;
+};
+
+} // namespace velkan
