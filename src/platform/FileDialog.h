@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace velkan {
+
+// Open and save file dialogs with a seam for tests: a queued file name (empty
+// for Cancel) is returned instead of showing the dialog.
+class FileDialog {
+public:
+    // filters: shown texts with their patterns, e.g. "WRDﾌｧｲﾙ(*.WRD)".
+    static QString getOpenFileName(QWidget *parent, const QStringList &filters);
+    // Asks before an existing file is replaced; a name without extension is used as typed.
+    static QString getSaveFileName(QWidget *parent, const QStringList &filters);
+
+    static void setTestMode(bool on);
+    static void setNextFileName(const QString &name);
+    static QStringList lastFilters();
+};
+
+} // namespace velkan

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velkan {
+
+// The few file operations loading and saving need, behind a seam so tests can
+// make any step fail (the tests run as root, where permission bits stop nothing).
+class FileSystem {
+public:
+    enum class ReadStatus { Ok, CannotOpen, ReadError };
+
+    virtual ~FileSystem() = default;
+
+    // Reads the whole file. On ReadError, out holds the bytes read before it.
+    virtual ReadStatus readAll(const std::string &path, std::string &out) const;
+
+    // The path a save really replaces: a symbolic link is followed to its target.
+    virtual std::string resolveTarget(const std::string &path) const;
+    // Whether path (existing or not) can be written: an existing file opens for
+    // writing, a new one's folder takes new files.
+    virtual bool canWrite(const std::string &path) const;
+    // Permission bits to give the new file: those of the old one, or the
+    // defaults for a new file. Returns -1 for "default".
+    virtual int permissionsOf(const std::string &path) const;
+
+    // A new temporary file in folder; returns a descriptor or -1.
+    virtual int createTemp(const std::string &folder, std::string &tempPath) const;
+    virtual bool write(int fd, std::string_view data) const;
+    virtual bool sync(int fd) const;
+    virtual bool setPermissions(int fd, int mode) const;
+    virtual bool close(int fd) const;
+    virtual bool rename(const std::string &from, const std::string &to) const;
+    virtual void remove(const std::string &path) const;
+    virtual void syncFolder(const std::string &folder) const;
+
+    static const FileSystem &real();
+};
+
+} // namespace velkan

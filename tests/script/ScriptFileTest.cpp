@@ -1,0 +1,250 @@
+#include "script/ScriptFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace velkan;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<ScriptLine> withHeader(std::vector<ScriptLine> body)
+{
+    std::vector<ScriptLine> all(kDefaultHeader);
+    all.insert(all.end(), body.begin(), body.end());
+    all.emplace_back("@END();");
+    return all;
+}
+
+class TempDir {
+public:
+    TempDir()
+    {
+        char pattern[] = "/tmp/velkan-test-XXXXXX";
+        m_path = ::mkdtemp(pattern);
+    }
+    ~TempDir() { fs::remove_all(m_path); }
+    std::string file(const std::string &name) const { return (m_path / name).string(); }
+    const fs::path &path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+} // namespace
+
+TEST(ScriptText, LineEndsAndCtrlZ)
+{
+    struct Case {
+        const char *name;
+        std::string text;
+        std::vector<ScriptLine> lines;
+    };
+    const std::vector<Case> cases = {
+        {"crlf", "A\r\nB\r\n", {"A", "B"}},
+        {"lone lf", "A\nB\n", {"A", "B"}},
+        {"no final end", "A\r\nB", {"A", "B"}},
+        {"blank lines kept", "A\r\n\r\n\nB\r\n", {"A", "", "", "B"}},
+        {"lone cr stays in the line", "A\rB\r\n", {"A\rB"}},
+        {"ctrl-z ends the text", "A\r\nB\x1A" "C\r\n", {"A", "B"}},
+        {"ctrl-z at a line start adds no line", "A\r\n\x1A\r\nB", {"A"}},
+        {"tabs and trailing blanks stay", "\tA  \r\n", {"\tA  "}},
+        {"nul bytes stay", std::string("A\0B\r\n", 5), {std::string("A\0B", 3)}},
+        {"empty", "", {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(splitScriptText(c.text), c.lines) << c.name;
+}
+
+TEST(ScriptText, HeaderRule)
+{
+    std::vector<ScriptLine> lyrics = {"A", "B"};
+    addDefaultHeaderIfNeeded(lyrics);
+    EXPECT_EQ(lyrics, withHeader({"A", "B"}));
+    ASSERT_EQ(lyrics.size(), 7u);
+
+    std::vector<ScriptLine> script = {"@WAIT(1,0);", "A"};
+    addDefaultHeaderIfNeeded(script);
+    EXPECT_EQ(script, (std::vector<ScriptLine>{"@WAIT(1,0);", "A"}));
+
+    // A lyric first line gets a header even when the file already ends with @END();
+    std::vector<ScriptLine> ended = {"A", "@END();"};
+    addDefaultHeaderIfNeeded(ended);
+    EXPECT_EQ(ended, withHeader({"A", "@END();"}));
+
+    std::vector<ScriptLine> empty;
+    addDefaultHeaderIfNeeded(empty);
+    EXPECT_EQ(empty, withHeader({}));
+
+    std::vector<ScriptLine> blankFirst = {"", "@X"};
+    addDefaultHeaderIfNeeded(blankFirst);
+    EXPECT_EQ(blankFirst.size(), 7u);
+}
+
+TEST(ScriptText, HeaderLinesAreExact)
+{
+    ASSERT_EQ(kDefaultHeader.size(), 4u);
+    EXPECT_EQ(kDefaultHeader[0], "@STARTUP(427) @GON(1) @TON(1) @WMODE(23) @GCLS()");
+    EXPECT_EQ(kDefaultHeader[3],
+              "@PAL(#3,000,e00,0e0,00e,ee0,e0e,0ee,7e0,07e,70e,e70,0e7,e07,f7b,bf7,7bf);");
+    for (int i = 1; i <= 3; ++i) {
+        // "#n," then sixteen three-digit entries.
+        const std::string &l = kDefaultHeader[static_cast<std::size_t>(i)];
+        EXPECT_EQ(l.size(), std::string("@PAL(#1,").size() + 16 * 4 - 1 + 2) << l;
+    }
+}
+
+TEST(ScriptFile, LoadAndSaveRoundTrip)
+{
+    TempDir dir;
+    const std::string in = dir.file("lyrics.txt");
+    writeFile(in, "A\nB\n");
+    auto loaded = loadScriptFile(in);
+    ASSERT_EQ(loaded.status, LoadResult::Status::Ok);
+    EXPECT_EQ(loaded.lines, withHeader({"A", "B"}));
+
+    // A script that begins with "@", CR LF everywhere, no Ctrl-Z: byte for byte.
+    const std::string wrd = dir.file("song.wrd");
+    const std::string bytes = "@WAIT(1,0);\r\n\x82\xA0\x82\xA2\r\n\r\n@END();\r\n";
+    writeFile(wrd, bytes);
+    loaded = loadScriptFile(wrd);
+    ASSERT_EQ(loaded.status, LoadResult::Status::Ok);
+    const std::string out = dir.file("out.wrd");
+    ASSERT_EQ(saveScriptFile(out, loaded.lines), SaveStatus::Ok);
+    EXPECT_EQ(readFile(out), bytes);
+
+    ASSERT_EQ(saveScriptFile(out, {}), SaveStatus::Ok);
+    EXPECT_EQ(fs::file_size(out), 0u);
+}
+
+TEST(ScriptFile, MissingFileCannotBeOpened)
+{
+    const auto r = loadScriptFile("/nonexistent/velkan/file.txt");
+    EXPECT_EQ(r.status, LoadResult::Status::CannotOpen);
+    EXPECT_STREQ(messageFor(r.status), "入力ファイルが開けません");
+}
+
+TEST(ScriptFile, SaveFollowsLinksAndKeepsPermissions)
+{
+    TempDir dir;
+    const std::string real = dir.file("real.wrd");
+    writeFile(real, "old\r\n");
+    ::chmod(real.c_str(), 0640);
+    const std::string link = dir.file("link.wrd");
+    fs::create_symlink("real.wrd", link);
+
+    ASSERT_EQ(saveScriptFile(link, {"new"}), SaveStatus::Ok);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readFile(real), "new\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+namespace {
+// Fails one chosen step of a save.
+class FailingFileSystem : public FileSystem {
+public:
+    enum class Step { None, Read, NotWritable, CreateTemp, Write, Sync, Close, Rename };
+    explicit FailingFileSystem(Step step) : m_step(step) {}
+
+    bool canWrite(const std::string &p) const override
+    {
+        return m_step != Step::NotWritable && FileSystem::canWrite(p);
+    }
+    int createTemp(const std::string &folder, std::string &temp) const override
+    {
+        if (m_step == Step::CreateTemp)
+            return -1;
+        return FileSystem::createTemp(folder, temp);
+    }
+    bool write(int fd, std::string_view data) const override
+    {
+        if (m_step == Step::Write) {
+            // Half the bytes reach the disk, then the disk is full.
+            FileSystem::write(fd, data.substr(0, data.size() / 2));
+            return false;
+        }
+        return FileSystem::write(fd, data);
+    }
+    bool sync(int fd) const override { return m_step != Step::Sync && FileSystem::sync(fd); }
+    bool close(int fd) const override
+    {
+        const bool ok = FileSystem::close(fd);
+        return m_step != Step::Close && ok;
+    }
+    bool rename(const std::string &a, const std::string &b) const override
+    {
+        return m_step != Step::Rename && FileSystem::rename(a, b);
+    }
+    ReadStatus readAll(const std::string &path, std::string &out) const override
+    {
+        const ReadStatus s = FileSystem::readAll(path, out);
+        if (m_step != Step::Read || s != ReadStatus::Ok)
+            return s;
+        out.resize(out.size() / 2);
+        return ReadStatus::ReadError;
+    }
+
+private:
+    Step m_step;
+};
+} // namespace
+
+TEST(ScriptFile, FailedSaveLeavesOldFileWhole)
+{
+    using Step = FailingFileSystem::Step;
+    const struct {
+        Step step;
+        SaveStatus expected;
+    } cases[] = {
+        {Step::NotWritable, SaveStatus::CannotOpen}, {Step::CreateTemp, SaveStatus::CannotOpen},
+        {Step::Write, SaveStatus::WriteFailed},      {Step::Sync, SaveStatus::WriteFailed},
+        {Step::Close, SaveStatus::WriteFailed},      {Step::Rename, SaveStatus::WriteFailed},
+    };
+    for (const auto &c : cases) {
+        TempDir dir;
+        const std::string target = dir.file("song.wrd");
+        writeFile(target, "old content\r\n");
+        const FailingFileSystem failing(c.step);
+        EXPECT_EQ(saveScriptFile(target, {"new", "lines"}, failing), c.expected);
+        EXPECT_EQ(readFile(target), "old content\r\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+            << "temporary file left behind";
+    }
+    EXPECT_STREQ(messageFor(SaveStatus::CannotOpen), "WRDファイルが開けません");
+}
+
+TEST(ScriptFile, SaveIntoMissingFolderFailsBeforeWriting)
+{
+    EXPECT_EQ(saveScriptFile("/nonexistent/velkan/out.wrd", {"x"}), SaveStatus::CannotOpen);
+}
+
+TEST(ScriptFile, ReadErrorKeepsLinesReadSoFar)
+{
+    TempDir dir;
+    const std::string path = dir.file("half.wrd");
+    writeFile(path, "@A\r\n@B\r\n@C\r\n@D\r\n");
+    const FailingFileSystem failing(FailingFileSystem::Step::Read);
+    const auto r = loadScriptFile(path, failing);
+    EXPECT_EQ(r.status, LoadResult::Status::ReadError);
+    EXPECT_EQ(r.lines, (std::vector<ScriptLine>{"@A", "@B"}));
+}

@@ -1,0 +1,64 @@
+#include "script/ScriptList.h"
+
+#include <gtest/gtest.h>
+
+using namespace velkan;
+
+namespace {
+// Records the notifications in order, checking each "before" has its "after".
+class Recorder : public ScriptListObserver {
+public:
+    std::vector<std::string> log;
+    void aboutToInsert(int f, int n) override { log.push_back("+?" + std::to_string(f) + "," + std::to_string(n)); }
+    void inserted(int f, int n) override { log.push_back("+" + std::to_string(f) + "," + std::to_string(n)); }
+    void aboutToRemove(int f, int n) override { log.push_back("-?" + std::to_string(f) + "," + std::to_string(n)); }
+    void removed(int f, int n) override { log.push_back("-" + std::to_string(f) + "," + std::to_string(n)); }
+    void aboutToReset() override { log.push_back("reset?"); }
+    void reset() override { log.push_back("reset"); }
+    void changed(int i) override { log.push_back("=" + std::to_string(i)); }
+};
+} // namespace
+
+TEST(ScriptList, EditingOperations)
+{
+    ScriptList list;
+    Recorder rec;
+    list.addObserver(&rec);
+
+    list.append("a");
+    list.append("c");
+    EXPECT_EQ(list.insert(1, "b"), 1);
+    EXPECT_EQ(list.insert(-1, "d"), 3);
+    EXPECT_EQ(list.insert(99, "e"), 4);
+    EXPECT_EQ(list.lines(), (std::vector<ScriptLine>{"a", "b", "c", "d", "e"}));
+
+    EXPECT_FALSE(list.remove(5));
+    EXPECT_FALSE(list.remove(-1));
+    EXPECT_TRUE(list.remove(0));
+    EXPECT_TRUE(list.replace(0, "B"));
+    EXPECT_FALSE(list.replace(9, "x"));
+    EXPECT_EQ(list.text(0), "B");
+    EXPECT_EQ(list.text(42), "");
+
+    EXPECT_EQ(list.insertRange(1, {"x", "y"}), 1);
+    list.removeRange(2, 100);
+    EXPECT_EQ(list.lines(), (std::vector<ScriptLine>{"B", "x"}));
+
+    EXPECT_EQ(rec.log, (std::vector<std::string>{"+?0,1", "+0,1", "+?1,1", "+1,1", "+?1,1", "+1,1",
+                                                 "+?3,1", "+3,1", "+?4,1", "+4,1", "-?0,1", "-0,1",
+                                                 "=0", "+?1,2", "+1,2", "-?2,4", "-2,4"}));
+    list.removeObserver(&rec);
+}
+
+TEST(ScriptList, ModifiedTracksChangesSinceLoadOrSave)
+{
+    ScriptList list;
+    EXPECT_FALSE(list.isModified());
+    list.assign({"a"});
+    list.setModified(false);
+    EXPECT_FALSE(list.isModified());
+    list.remove(5);  // nothing there: no change
+    EXPECT_FALSE(list.isModified());
+    list.replace(0, "b");
+    EXPECT_TRUE(list.isModified());
+}
