@@ -1,0 +1,94 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+
+namespace velkan {
+
+// A periodic timer on its own thread, the beat clock's heartbeat.
+//
+// Ticks fall on absolute deadlines, start + n x period: a late wake-up or a slow
+// tick does not push the following ones back, so the clock keeps step with the
+// music over a whole song. When the thread falls behind by more than a period it
+// fires the missed ticks back to back rather than dropping them (each tick
+// counts one quarter note).
+//
+// Threads: start(), stop() and the destructor are for the controlling (UI)
+// thread. setPeriod(), requestStop(), isRunning(), generation() and periodUs()
+// may be called from any thread, including from inside the tick. stop() from
+// inside the tick acts as requestStop(): the thread cannot join itself.
+// Ticks never overlap: one thread runs them one after the other.
+class PeriodicTimer {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    using Callback = std::function<void()>;
+
+    // The time source. The default one is the steady clock; tests inject one
+    // that moves time forward without sleeping.
+    class Clock {
+    public:
+        virtual ~Clock() = default;
+        virtual TimePoint now() = 0;
+        // Returns at the deadline, or earlier once a stop is requested on `stop`.
+        virtual void sleepUntil(TimePoint deadline, std::stop_token stop) = 0;
+    };
+
+    static constexpr std::int64_t minimumPeriodUs = 1000;
+
+    explicit PeriodicTimer(std::shared_ptr<Clock> clock = {});
+    ~PeriodicTimer();
+    PeriodicTimer(const PeriodicTimer &) = delete;
+    PeriodicTimer &operator=(const PeriodicTimer &) = delete;
+
+    // Starts ticking every periodUs microseconds (at least minimumPeriodUs),
+    // the first tick one period from now. A running timer is stopped first.
+    // Every start makes a new generation. False when the callback is empty,
+    // when called from inside the tick (use setPeriod there), or when no
+    // thread can be made.
+    bool start(std::int64_t periodUs, Callback callback);
+
+    // Returns once no tick can still run (joins the thread). From inside the
+    // tick it only requests the stop, which takes effect when the tick returns.
+    void stop();
+
+    // Asks the thread to end after the current tick; does not wait.
+    void requestStop();
+
+    // The next deadline becomes the current one + periodUs (clamped to the
+    // minimum). From inside the tick, the current deadline is that tick's; from
+    // another thread the change applies after the deadline being waited for.
+    void setPeriod(std::int64_t periodUs);
+
+    std::int64_t periodUs() const { return m_periodUs.load(); }
+    bool isRunning() const { return m_running.load(); }
+    // Changes at every start; posted updates carry it so that the UI can drop
+    // those of a timer that has been stopped and started again.
+    std::uint64_t generation() const { return m_generation.load(); }
+    // True on the timer's thread while it runs this timer's ticks.
+    bool isTimerThread() const;
+
+    static std::int64_t clampPeriod(std::int64_t periodUs);
+
+private:
+    void run(std::stop_token stop, TimePoint firstDeadline);
+    void joinLocked();
+
+    std::shared_ptr<Clock> m_clock;
+    std::mutex m_controlMutex; // serialises start/stop between controlling threads
+    std::thread m_thread;
+    // Made before the thread and replaced only after it is joined, so the tick
+    // can use it without a lock.
+    std::stop_source m_stopSource;
+    Callback m_callback;
+    std::atomic<std::int64_t> m_periodUs{minimumPeriodUs};
+    std::atomic<bool> m_running{false};
+    std::atomic<std::uint64_t> m_generation{0};
+};
+
+} // namespace velkan
