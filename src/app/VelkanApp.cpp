@@ -1,12 +1,62 @@
 #include "app/VelkanApp.h"
 
+#include "app/AboutDialog.h"
+#include "app/MainFrame.h"
+#include "platform/Fonts.h"
+#include "platform/MessageBox.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+
 namespace velkan {
 
-VelkanApp::VelkanApp(int &argc, char **argv) : QApplication(argc, argv) {}
+VelkanApp::VelkanApp(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Velkan"));
+    setApplicationVersion(QStringLiteral("1.1.0.0"));
+    setOrganizationName(QStringLiteral("Velkan"));
+    // One look on every desktop: scroll bars with arrow buttons, which the
+    // position bar and the layout dialog's arrows rely on.
+    setStyle(QStringLiteral("Fusion"));
+    Fonts::registerSubstitutions();
+    setFont(Fonts::formFont());
+    setWindowIcon(appIcon());
+}
+
+VelkanApp::~VelkanApp()
+{
+    delete m_frame;
+}
+
+bool VelkanApp::initInstance()
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Velkan: WRDスクリプト エディタ"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("文書として開くファイル"));
+    parser.process(arguments());
+
+    m_frame = new MainFrame;
+    const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty()) {
+        QFile file(files.constFirst());
+        if (!file.open(QIODevice::ReadOnly)) {
+            MessageBox::show(nullptr, QStringLiteral("%1 を開けません。").arg(files.constFirst()));
+            return false;
+        }
+        m_frame->setDocumentTitle(QFileInfo(file).fileName());
+    }
+    return true;
+}
 
 int VelkanApp::run()
 {
-    return 0;
+    if (!initInstance())
+        return 1;
+    m_frame->show();
+    return exec();
 }
 
 } // namespace velkan

@@ -4,11 +4,25 @@
 
 namespace velkan {
 
+class MainFrame;
+
+// The application: start-up, the command line and the one main frame.
 class VelkanApp : public QApplication {
     Q_OBJECT
 public:
     VelkanApp(int &argc, char **argv);
+    ~VelkanApp() override;
+
+    // Builds the main frame for the command line (a file named there is
+    // opened as the document: only its name reaches the title). Returns
+    // false when that file cannot be opened.
+    bool initInstance();
     int run();
+
+    MainFrame *mainFrame() const { return m_frame; }
+
+private:
+    MainFrame *m_frame = nullptr;
 };
 
 } // namespace velkan

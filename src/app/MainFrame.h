@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+
+namespace velkan {
+
+class VelkanView;
+
+// The main window: menu bar, status bar and the main form inside.
+class MainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainFrame(QWidget *parent = nullptr);
+    ~MainFrame() override;
+
+    VelkanView *view() const { return m_view; }
+    QAction *action(int commandId) const;
+    QLabel *messagePane() const { return m_messagePane; }
+    QList<QLabel *> indicators() const { return m_indicators; }
+
+    // Title for a document named on the command line ("無題" when none).
+    void setDocumentTitle(const QString &name);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildStatusBar();
+    void refreshIndicators();
+    QAction *addCommand(class QMenu *menu, const QString &text, int id, const QString &tip = {});
+
+    VelkanView *m_view = nullptr;
+    QLabel *m_messagePane = nullptr;
+    QList<QLabel *> m_indicators;
+    QHash<int, QAction *> m_actions;
+};
+
+} // namespace velkan

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QListView>
+
+namespace velkan {
+
+// The script list control: single selection, uniform rows, and every key
+// press reported to the form (lyric follow listens for the space bar).
+class ScriptListView : public QListView {
+    Q_OBJECT
+public:
+    explicit ScriptListView(QWidget *parent = nullptr);
+
+    int selectedRow() const;
+    // Selects row and scrolls to it; a row that holds no line leaves nothing selected.
+    void selectRow(int row);
+
+signals:
+    // Sent before the list handles the key. Set *handled to keep the list's
+    // own handling from running.
+    void keyPressed(int key, int caretRow, bool *handled);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+};
+
+} // namespace velkan
