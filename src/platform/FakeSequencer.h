@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/Sequencer.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velkan {
+
+// A sequencer that sounds nothing, for tests of what drives it: it records
+// every call, reports the position the test gives it, and fails any operation
+// with a chosen text. Safe to call from several threads.
+//
+// While playing, the position is the one playback started from plus how far
+// the injected advance function has moved since (clamped to the length); with
+// no function set it stays where playback started.
+class FakeSequencer final : public Sequencer {
+public:
+    enum class Op { Open, Close, Length, Position, PlayFrom, Play, Stop, Seek };
+    static constexpr std::size_t opCount = 8;
+
+    struct Call {
+        Op op;
+        std::int32_t argument = 0; // target of PlayFrom and Seek
+        std::string path;          // of Open
+        bool operator==(const Call &) const = default;
+    };
+
+    SeqResult open(const std::string &path) override;
+    SeqResult close() override;
+    bool isOpen() const override;
+    SeqValue lengthSixteenths() override;
+    SeqValue positionSixteenths() override;
+    SeqResult playFrom(std::int32_t sixteenths) override;
+    SeqResult play() override;
+    SeqResult stop() override;
+    SeqResult seek(std::int32_t sixteenths) override;
+
+    // Every later call of `op` fails with `text` until cleared with
+    // std::nullopt. A failing call changes nothing, except that a failed open
+    // leaves no song open (the device closes the old one first).
+    void setFailure(Op op, std::optional<std::string> text);
+    // The length that open() gives the song.
+    void setSongLength(std::int32_t sixteenths);
+    // Moves the position as a seek would, without recording a call.
+    void setPosition(std::int32_t sixteenths);
+    // A running count of sixteenth notes (say, from a test clock); playback
+    // advances by its increase since play started.
+    void setAdvance(std::function<std::int32_t()> sixteenthsElapsed);
+
+    bool isPlaying() const;
+    std::vector<Call> calls() const;
+    std::vector<Op> ops() const;
+    void clearCalls();
+
+private:
+    SeqResult record(Call call);
+    std::int32_t positionLocked() const;
+
+    mutable std::mutex m_mutex;
+    std::vector<Call> m_calls;
+    std::array<std::optional<std::string>, opCount> m_failures;
+    std::function<std::int32_t()> m_advance;
+    std::string m_path;
+    bool m_open = false;
+    bool m_playing = false;
+    std::int32_t m_songLength = 0;
+    std::int32_t m_length = 0;
+    std::int32_t m_position = 0;      // while stopped, and where playback started
+    std::int32_t m_advanceAtPlay = 0; // m_advance() when playback started
+};
+
+} // namespace velkan

@@ -1,0 +1,392 @@
+#include "platform/FluidSynthSequencer.h"
+
+#include "midi/MidiBytes.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace velkan {
+
+namespace {
+
+// Error texts shown in the message box.
+constexpr const char *kNoSoundFont =
+    "SoundFont (GM 音色ファイル) が見つかりません。"
+    "sudo apt-get install timgm6mb-soundfont でインストールするか、"
+    "環境変数 VELKAN_SOUNDFONT で指定してください。";
+constexpr const char *kSoundFontUnreadable = "SoundFont を読み込めません: ";
+constexpr const char *kSynthFailed = "シンセサイザーを初期化できません。";
+constexpr const char *kDriverFailed =
+    "オーディオ出力を開けません。環境変数 VELKAN_AUDIO_DRIVER を確認してください。";
+constexpr const char *kPlayerFailed = "MIDI プレーヤーを作成できません。";
+constexpr const char *kFileMissing = "MIDI ファイルが見つかりません。";
+constexpr const char *kFileUnreadable = "MIDI ファイルを読み込めません。";
+constexpr const char *kFileTooLarge = "MIDI ファイルが大きすぎます。";
+constexpr const char *kNotMidi = "MIDI ファイルではありません。";
+constexpr const char *kUnsupported =
+    "この MIDI ファイルの形式には対応していません (SMPTE 時間単位、分解能 0 など)。";
+constexpr const char *kRejected = "この MIDI ファイルは再生できません (ファイルが壊れています)。";
+constexpr const char *kNoResponse = "音源が応答しません。オーディオ出力を確認してください。";
+constexpr const char *kNotOpen = "MIDI ファイルが開かれていません。";
+constexpr const char *kOutOfRange = "指定した位置は曲の範囲外です。";
+constexpr const char *kSeekFailed = "演奏位置を移動できません。";
+
+constexpr std::uintmax_t kMaxFileBytes = 64u << 20; // far beyond any real song
+constexpr auto kLoadTimeout = std::chrono::seconds(2);
+constexpr auto kSeekTimeout = std::chrono::milliseconds(500);
+
+std::string envOr(const char *name, const std::string &fallback)
+{
+    const char *value = std::getenv(name);
+    return value && *value ? std::string(value) : fallback;
+}
+
+int mutedEvent(void *, fluid_midi_event_t *)
+{
+    return FLUID_OK;
+}
+
+// The header FluidSynth's reader insists on: "MThd", length 6, format 0-2,
+// a division in ticks per quarter note.
+SeqResult checkHeader(std::string_view smf)
+{
+    if (smf.size() < 14 || smf.substr(0, 4) != "MThd")
+        return SeqResult::failure(kNotMidi);
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(smf[i]); };
+    if (byte(4) != 0 || byte(5) != 0 || byte(6) != 0 || byte(7) != 6 || byte(8) != 0 || byte(9) > 2)
+        return SeqResult::failure(kUnsupported);
+    return SeqResult::success();
+}
+
+} // namespace
+
+FluidSynthSequencer::FluidSynthSequencer() = default;
+
+FluidSynthSequencer::~FluidSynthSequencer()
+{
+    dropPlayer();
+    if (m_synth)
+        delete_fluid_synth(m_synth);
+    if (m_settings)
+        delete_fluid_settings(m_settings);
+}
+
+std::string FluidSynthSequencer::findSoundFont()
+{
+    if (const char *chosen = std::getenv("VELKAN_SOUNDFONT"); chosen && *chosen)
+        return chosen; // checked when loaded, so a wrong choice is reported as such
+    for (const char *candidate :
+         {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2",
+          "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(candidate, ec))
+            return candidate;
+    }
+    return {};
+}
+
+SeqResult FluidSynthSequencer::ensureSynth()
+{
+    if (m_synth)
+        return SeqResult::success();
+    const std::string soundFont = findSoundFont();
+    if (soundFont.empty())
+        return SeqResult::failure(kNoSoundFont);
+
+    m_settings = new_fluid_settings();
+    if (!m_settings)
+        return SeqResult::failure(kSynthFailed);
+    const std::string driver = envOr("VELKAN_AUDIO_DRIVER", {});
+    if (!driver.empty())
+        fluid_settings_setstr(m_settings, "audio.driver", driver.c_str());
+    if (driver == "file") {
+        // The file driver writes in real time, which paces the player as a sound card would.
+        fluid_settings_setstr(m_settings, "audio.file.name", "/dev/null");
+        fluid_settings_setstr(m_settings, "audio.file.type", "raw");
+    }
+    m_synth = new_fluid_synth(m_settings);
+    if (!m_synth) {
+        delete_fluid_settings(m_settings);
+        m_settings = nullptr;
+        return SeqResult::failure(kSynthFailed);
+    }
+    if (fluid_synth_sfload(m_synth, soundFont.c_str(), 1) == FLUID_FAILED) {
+        delete_fluid_synth(m_synth);
+        delete_fluid_settings(m_settings);
+        m_synth = nullptr;
+        m_settings = nullptr;
+        return SeqResult::failure(std::string(kSoundFontUnreadable) + soundFont);
+    }
+    return SeqResult::success();
+}
+
+// FluidSynth forbids deleting a player while the synth renders, so the audio
+// driver goes with it and comes back with the next player.
+void FluidSynthSequencer::dropPlayer()
+{
+    if (m_driver) {
+        delete_fluid_audio_driver(m_driver);
+        m_driver = nullptr;
+    }
+    if (m_player) {
+        delete_fluid_player(m_player);
+        m_player = nullptr;
+    }
+}
+
+SeqResult FluidSynthSequencer::makePlayer(bool muted)
+{
+    dropPlayer();
+    m_player = new_fluid_player(m_synth);
+    if (!m_player)
+        return SeqResult::failure(kPlayerFailed);
+    if (muted)
+        fluid_player_set_playback_callback(m_player, mutedEvent, nullptr);
+    fluid_player_set_tick_callback(m_player, onTick, this);
+    if (fluid_player_add_mem(m_player, m_song.data(), m_song.size()) != FLUID_OK) {
+        dropPlayer();
+        return SeqResult::failure(kPlayerFailed);
+    }
+    m_tick = 0;
+    m_callbacks = 0;
+    m_seekTick = -1;
+    m_needsNewPlayer = false;
+    m_driver = new_fluid_audio_driver(m_settings, m_synth);
+    if (!m_driver) {
+        dropPlayer();
+        return SeqResult::failure(kDriverFailed);
+    }
+    return SeqResult::success();
+}
+
+int FluidSynthSequencer::onTick(void *self, int tick)
+{
+    auto *sequencer = static_cast<FluidSynthSequencer *>(self);
+    sequencer->m_tick = tick;
+    ++sequencer->m_callbacks;
+    return FLUID_OK;
+}
+
+// The player parses its file at its first callback after play(): a file it
+// rejects ends it there without a tick.
+FluidSynthSequencer::LoadOutcome FluidSynthSequencer::waitForLoad()
+{
+    const auto deadline = std::chrono::steady_clock::now() + kLoadTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (m_callbacks.load() > 0)
+            return LoadOutcome::Loaded;
+        if (fluid_player_get_status(m_player) != FLUID_PLAYER_PLAYING)
+            return m_callbacks.load() > 0 ? LoadOutcome::Loaded : LoadOutcome::Rejected;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return LoadOutcome::NoResponse;
+}
+
+SeqResult FluidSynthSequencer::open(const std::string &path)
+{
+    close();
+    if (SeqResult synth = ensureSynth(); !synth)
+        return synth;
+
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return SeqResult::failure(kFileMissing);
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return SeqResult::failure(kFileUnreadable);
+    if (size > kMaxFileBytes)
+        return SeqResult::failure(kFileTooLarge);
+    std::string image(static_cast<std::size_t>(size), '\0');
+    std::ifstream in(path, std::ios::binary);
+    if (!in || !in.read(image.data(), static_cast<std::streamsize>(image.size())))
+        return SeqResult::failure(kFileUnreadable);
+
+    const std::string_view smf = unwrapRmid(image);
+    if (SeqResult header = checkHeader(smf); !header)
+        return header;
+    const std::optional<std::int32_t> length = songLengthSixteenths(smf);
+    if (!length)
+        return SeqResult::failure(kUnsupported);
+    m_song.assign(smf);
+    m_division =
+        (static_cast<unsigned char>(m_song[12]) << 8) | static_cast<unsigned char>(m_song[13]);
+    m_length = *length;
+
+    // Let a muted player parse the song now, so that a file FluidSynth rejects
+    // fails here rather than at the first play.
+    if (SeqResult made = makePlayer(true); !made)
+        return made;
+    fluid_player_play(m_player);
+    const LoadOutcome outcome = waitForLoad();
+    fluid_player_stop(m_player);
+    if (outcome != LoadOutcome::Loaded) {
+        dropPlayer();
+        m_song.clear();
+        return SeqResult::failure(outcome == LoadOutcome::Rejected ? kRejected : kNoResponse);
+    }
+    if (SeqResult made = makePlayer(false); !made)
+        return made;
+    m_playing = false;
+    m_stoppedTick = 0;
+    return SeqResult::success();
+}
+
+SeqResult FluidSynthSequencer::close()
+{
+    dropPlayer();
+    m_song.clear();
+    m_playing = false;
+    m_stoppedTick = 0;
+    m_length = 0;
+    return SeqResult::success();
+}
+
+SeqValue FluidSynthSequencer::lengthSixteenths()
+{
+    if (!isOpen())
+        return SeqValue::failure(SeqResult::failure(kNotOpen));
+    return SeqValue::of(m_length);
+}
+
+// The song is over once the position reaches its length. FluidSynth's player
+// goes on counting ticks for a few seconds past the end (while the last notes
+// fade) before its status says done: positions are capped at the length.
+bool FluidSynthSequencer::playerFinished()
+{
+    if (!m_playing)
+        return m_needsNewPlayer;
+    if (fluid_player_get_status(m_player) != FLUID_PLAYER_PLAYING ||
+        (!seekPending() && toSixteenths(m_tick.load()) >= m_length)) {
+        m_playing = false;
+        m_needsNewPlayer = true;
+        m_stoppedTick = std::min(m_tick.load(), toTicks(m_length));
+    }
+    return m_needsNewPlayer;
+}
+
+bool FluidSynthSequencer::isPlaying()
+{
+    if (!isOpen())
+        return false;
+    playerFinished();
+    return m_playing;
+}
+
+bool FluidSynthSequencer::seekPending() const
+{
+    return m_seekTick >= 0 && m_callbacks.load() < m_seekCallbacks + 2;
+}
+
+std::int64_t FluidSynthSequencer::currentTick()
+{
+    playerFinished();
+    if (!m_playing)
+        return m_stoppedTick;
+    // Two callbacks after the seek was handed over, the player has surely made it.
+    if (seekPending())
+        return m_seekTick;
+    m_seekTick = -1;
+    return std::min(m_tick.load(), toTicks(m_length));
+}
+
+SeqValue FluidSynthSequencer::positionSixteenths()
+{
+    if (!isOpen())
+        return SeqValue::failure(SeqResult::failure(kNotOpen));
+    return SeqValue::of(toSixteenths(currentTick()));
+}
+
+SeqResult FluidSynthSequencer::playFrom(std::int32_t sixteenths)
+{
+    if (SeqResult moved = seek(sixteenths); !moved)
+        return moved;
+    return play();
+}
+
+SeqResult FluidSynthSequencer::play()
+{
+    if (!isOpen())
+        return SeqResult::failure(kNotOpen);
+    if (isPlaying())
+        return SeqResult::success();
+    const bool freshPlayer = m_needsNewPlayer;
+    if (m_needsNewPlayer) {
+        if (SeqResult made = makePlayer(false); !made)
+            return made;
+    }
+    const std::int64_t from = m_stoppedTick;
+    fluid_player_seek(m_player, static_cast<int>(from));
+    m_seekTick = from;
+    m_seekCallbacks = m_callbacks.load();
+    if (fluid_player_play(m_player) != FLUID_OK)
+        return SeqResult::failure(kRejected);
+    m_playing = true;
+    if (freshPlayer || m_seekCallbacks == 0) {
+        // First play of this player: it parses the file now.
+        const LoadOutcome outcome = waitForLoad();
+        if (outcome != LoadOutcome::Loaded) {
+            fluid_player_stop(m_player);
+            m_playing = false;
+            m_needsNewPlayer = true;
+            return SeqResult::failure(outcome == LoadOutcome::Rejected ? kRejected : kNoResponse);
+        }
+    }
+    return SeqResult::success();
+}
+
+SeqResult FluidSynthSequencer::stop()
+{
+    if (!isOpen())
+        return SeqResult::failure(kNotOpen);
+    if (!isPlaying())
+        return SeqResult::success();
+    const std::int64_t at = currentTick();
+    fluid_player_stop(m_player);
+    // Notes still sounding would hang on: the player sends no note-offs.
+    fluid_synth_all_notes_off(m_synth, -1);
+    m_playing = false;
+    m_stoppedTick = at;
+    m_seekTick = -1;
+    return SeqResult::success();
+}
+
+SeqResult FluidSynthSequencer::seek(std::int32_t sixteenths)
+{
+    if (!isOpen())
+        return SeqResult::failure(kNotOpen);
+    if (sixteenths < 0 || sixteenths > m_length)
+        return SeqResult::failure(kOutOfRange);
+    const std::int64_t target = toTicks(sixteenths);
+    if (!isPlaying()) {
+        m_stoppedTick = target;
+        return SeqResult::success();
+    }
+    // A playing player takes one seek per callback; wait for the previous one.
+    const auto deadline = std::chrono::steady_clock::now() + kSeekTimeout;
+    while (fluid_player_seek(m_player, static_cast<int>(target)) != FLUID_OK) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return SeqResult::failure(kSeekFailed);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    m_seekTick = target;
+    m_seekCallbacks = m_callbacks.load();
+    return SeqResult::success();
+}
+
+std::int32_t FluidSynthSequencer::toSixteenths(std::int64_t ticks) const
+{
+    return m_division > 0 ? static_cast<std::int32_t>(ticks * 4 / m_division) : 0;
+}
+
+std::int64_t FluidSynthSequencer::toTicks(std::int32_t sixteenths) const
+{
+    return static_cast<std::int64_t>(sixteenths) * m_division / 4;
+}
+
+} // namespace velkan

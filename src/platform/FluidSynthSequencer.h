@@ -1,0 +1,94 @@
+#pragma once
+
+#include "platform/Sequencer.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// FluidSynth's opaque types, so that users of this header need not see fluidsynth.h.
+struct _fluid_hashtable_t;
+struct _fluid_synth_t;
+struct _fluid_audio_driver_t;
+struct _fluid_player_t;
+
+namespace velkan {
+
+// The sequencer device on FluidSynth: a synth with a GM SoundFont, an audio
+// driver and one MIDI player per song.
+//
+// Environment:
+// - VELKAN_SOUNDFONT: the SoundFont to load; otherwise the first that exists
+//   of /usr/share/sounds/sf2/default-GM.sf2, TimGM6mb.sf2, FluidR3_GM.sf2.
+// - VELKAN_AUDIO_DRIVER: FluidSynth's audio.driver (its own default when
+//   unset). "file" renders in real time to /dev/null: headless machines.
+// Both are read when the synth is first made, at the first open().
+//
+// What this class hides of FluidSynth's player: it accepts any file name and
+// parses only once playing, knows no length before playing, does not report a
+// seek made while stopped, cannot be given a new file, and skips a file it
+// rejects without an error. So open() reads and checks the file itself, lets a
+// muted player try it, and keeps the bytes (RMID unwrapped) for the players it
+// makes; the length comes from the file; a position set while stopped is
+// remembered and reported; a player that has played to its end is replaced.
+//
+// Threads: every call must come from one thread (the UI thread). FluidSynth's
+// audio thread only writes the atomics below.
+class FluidSynthSequencer final : public Sequencer {
+public:
+    FluidSynthSequencer();
+    ~FluidSynthSequencer() override;
+    FluidSynthSequencer(const FluidSynthSequencer &) = delete;
+    FluidSynthSequencer &operator=(const FluidSynthSequencer &) = delete;
+
+    SeqResult open(const std::string &path) override;
+    SeqResult close() override;
+    bool isOpen() const override { return m_player != nullptr; }
+    SeqValue lengthSixteenths() override;
+    SeqValue positionSixteenths() override;
+    SeqResult playFrom(std::int32_t sixteenths) override;
+    SeqResult play() override;
+    SeqResult stop() override;
+    SeqResult seek(std::int32_t sixteenths) override;
+
+    // True between play() and stop() until the player reaches the song's end.
+    bool isPlaying();
+
+    // The SoundFont open() would load; empty when there is none.
+    static std::string findSoundFont();
+
+private:
+    enum class LoadOutcome { Loaded, Rejected, NoResponse };
+
+    SeqResult ensureSynth();
+    SeqResult makePlayer(bool muted);
+    void dropPlayer();
+    LoadOutcome waitForLoad();
+    bool playerFinished();
+    bool seekPending() const;
+    std::int64_t currentTick();
+    std::int32_t toSixteenths(std::int64_t ticks) const;
+    std::int64_t toTicks(std::int32_t sixteenths) const;
+    static int onTick(void *self, int tick);
+
+    _fluid_hashtable_t *m_settings = nullptr;
+    _fluid_synth_t *m_synth = nullptr;
+    _fluid_audio_driver_t *m_driver = nullptr;
+    _fluid_player_t *m_player = nullptr;
+
+    std::string m_song; // the Standard MIDI File bytes every player of this song gets
+    int m_division = 0;
+    std::int32_t m_length = 0;
+    bool m_playing = false;
+    bool m_needsNewPlayer = false;  // the player played to its end and stops for good
+    std::int64_t m_stoppedTick = 0; // where the next play starts
+    // A seek handed to a playing player is carried out at its next callback;
+    // until then the target is the position.
+    std::int64_t m_seekTick = -1;
+    std::uint64_t m_seekCallbacks = 0;
+
+    std::atomic<std::int64_t> m_tick{0};
+    std::atomic<std::uint64_t> m_callbacks{0};
+};
+
+} // namespace velkan

@@ -1,0 +1,278 @@
+// FluidSynth through its file driver: real time, written to /dev/null. Skips
+// when the machine has no SoundFont.
+#include "platform/FluidSynthSequencer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+using namespace std::chrono_literals;
+using velkan::FluidSynthSequencer;
+
+namespace {
+
+constexpr int kDivision = 480;
+
+void put32(std::string &out, std::uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<char>((v >> shift) & 0xFF));
+}
+
+void putVlq(std::string &out, std::uint32_t v)
+{
+    std::string bytes(1, static_cast<char>(v & 0x7F));
+    while (v >>= 7)
+        bytes.insert(bytes.begin(), static_cast<char>(0x80 | (v & 0x7F)));
+    out += bytes;
+}
+
+// A format 0 song: tempo, then `quarters` quarter notes of middle C.
+std::string makeSong(int quarters, std::uint32_t usPerQuarter)
+{
+    std::string track;
+    putVlq(track, 0);
+    track += "\xFF\x51\x03";
+    track.push_back(static_cast<char>(usPerQuarter >> 16));
+    track.push_back(static_cast<char>((usPerQuarter >> 8) & 0xFF));
+    track.push_back(static_cast<char>(usPerQuarter & 0xFF));
+    putVlq(track, 0);
+    track += std::string("\xC0\x00", 2);
+    for (int i = 0; i < quarters; ++i) {
+        putVlq(track, 0);
+        track += "\x90\x3C\x60";
+        putVlq(track, kDivision);
+        track += std::string("\x80\x3C\x00", 3);
+    }
+    putVlq(track, 0);
+    track += std::string("\xFF\x2F\x00", 3);
+    std::string smf = "MThd";
+    put32(smf, 6);
+    smf += std::string("\x00\x00\x00\x01", 4);
+    smf.push_back(static_cast<char>(kDivision >> 8));
+    smf.push_back(static_cast<char>(kDivision & 0xFF));
+    smf += "MTrk";
+    put32(smf, static_cast<std::uint32_t>(track.size()));
+    return smf + track;
+}
+
+std::string wrapRmid(const std::string &smf)
+{
+    std::string data = "RMIDdata";
+    put32(data, 0); // patched below: RIFF sizes are little-endian
+    std::string out = "RIFF0000" + data + smf;
+    const auto le = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                           static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+    };
+    out.replace(4, 4, le(static_cast<std::uint32_t>(out.size() - 8)));
+    out.replace(16, 4, le(static_cast<std::uint32_t>(smf.size())));
+    return out;
+}
+
+class FluidSynthSequencerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::setenv("VELKAN_AUDIO_DRIVER", "file", 1);
+        // The small GM font loads in a blink; the default may be the 148 MB one.
+        if (std::filesystem::exists("/usr/share/sounds/sf2/TimGM6mb.sf2"))
+            ::setenv("VELKAN_SOUNDFONT", "/usr/share/sounds/sf2/TimGM6mb.sf2", 1);
+        if (FluidSynthSequencer::findSoundFont().empty())
+            GTEST_SKIP() << "no SoundFont: sudo apt-get install timgm6mb-soundfont";
+        m_dir = std::filesystem::temp_directory_path() /
+                ("velkan-seq-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override
+    {
+        ::unsetenv("VELKAN_SOUNDFONT");
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    std::string write(const std::string &name, const std::string &bytes)
+    {
+        const auto path = m_dir / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+    static std::int32_t position(FluidSynthSequencer &seq)
+    {
+        const auto p = seq.positionSixteenths();
+        EXPECT_TRUE(p.ok) << p.error;
+        return p.value;
+    }
+
+    std::filesystem::path m_dir;
+};
+
+} // namespace
+
+TEST_F(FluidSynthSequencerTest, OpensAndReportsTheLengthBeforePlaying)
+{
+    FluidSynthSequencer seq;
+    const auto result = seq.open(write("song.mid", makeSong(16, 500000)));
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(seq.isOpen());
+    const auto length = seq.lengthSixteenths();
+    ASSERT_TRUE(length.ok);
+    EXPECT_EQ(length.value, 64);
+    EXPECT_EQ(position(seq), 0);
+    EXPECT_TRUE(seq.close().ok);
+    EXPECT_FALSE(seq.isOpen());
+}
+
+TEST_F(FluidSynthSequencerTest, PlaysPausesAndResumesWhereItStopped)
+{
+    FluidSynthSequencer seq;
+    // 125 ms a quarter: eight sixteenths a quarter second.
+    ASSERT_TRUE(seq.open(write("song.mid", makeSong(64, 125000))).ok);
+    ASSERT_TRUE(seq.playFrom(0).ok);
+    std::this_thread::sleep_for(400ms);
+    ASSERT_TRUE(seq.stop().ok);
+    const std::int32_t paused = position(seq);
+    EXPECT_GT(paused, 4);
+    EXPECT_LT(paused, 40);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(position(seq), paused); // stopped stays put
+
+    ASSERT_TRUE(seq.play().ok);
+    EXPECT_GE(position(seq), paused); // goes on, not from the top
+    std::this_thread::sleep_for(300ms);
+    const std::int32_t later = position(seq);
+    EXPECT_GT(later, paused + 4);
+    EXPECT_TRUE(seq.isPlaying());
+    ASSERT_TRUE(seq.stop().ok);
+    EXPECT_FALSE(seq.isPlaying());
+}
+
+TEST_F(FluidSynthSequencerTest, SeekWhileStoppedIsReportedAndPlayedFrom)
+{
+    FluidSynthSequencer seq;
+    ASSERT_TRUE(seq.open(write("song.mid", makeSong(64, 125000))).ok);
+    ASSERT_TRUE(seq.seek(100).ok);
+    EXPECT_EQ(position(seq), 100);
+    ASSERT_TRUE(seq.play().ok);
+    EXPECT_GE(position(seq), 100);
+    std::this_thread::sleep_for(300ms);
+    const std::int32_t playing = position(seq);
+    EXPECT_GT(playing, 100);
+    EXPECT_LT(playing, 140);
+
+    // Back again while stopped, then while playing.
+    ASSERT_TRUE(seq.stop().ok);
+    ASSERT_TRUE(seq.seek(20).ok);
+    EXPECT_EQ(position(seq), 20);
+    ASSERT_TRUE(seq.play().ok);
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(seq.seek(200).ok);
+    EXPECT_GE(position(seq), 200);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_GE(position(seq), 200);
+    EXPECT_LT(position(seq), 240);
+
+    ASSERT_TRUE(seq.playFrom(0).ok);
+    EXPECT_LT(position(seq), 10);
+}
+
+TEST_F(FluidSynthSequencerTest, PlaysAgainAfterTheSongHasEnded)
+{
+    FluidSynthSequencer seq;
+    ASSERT_TRUE(seq.open(write("short.mid", makeSong(2, 50000))).ok); // 0.1 s
+    ASSERT_TRUE(seq.playFrom(0).ok);
+    for (int i = 0; i < 100 && seq.isPlaying(); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(seq.isPlaying());
+    EXPECT_EQ(position(seq), 8);
+
+    ASSERT_TRUE(seq.playFrom(0).ok);
+    EXPECT_TRUE(seq.isPlaying());
+    EXPECT_LT(position(seq), 8);
+    for (int i = 0; i < 100 && seq.isPlaying(); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(position(seq), 8);
+}
+
+TEST_F(FluidSynthSequencerTest, RmidPlaysTheEmbeddedSong)
+{
+    FluidSynthSequencer seq;
+    const auto result = seq.open(write("song.rmi", wrapRmid(makeSong(8, 125000))));
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(seq.lengthSixteenths().value, 32);
+    ASSERT_TRUE(seq.playFrom(0).ok);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(position(seq), 0);
+}
+
+TEST_F(FluidSynthSequencerTest, FilesThatCannotBePlayedFailToOpenWithAText)
+{
+    std::string cutShort = makeSong(4, 500000);
+    cutShort.resize(cutShort.size() - 9); // ends inside a note, no End of Track
+    std::string strayStatus = makeSong(4, 500000);
+    strayStatus.insert(strayStatus.size() - 4, std::string("\x00\xF4", 2));
+    strayStatus[21] = static_cast<char>(strayStatus[21] + 2);
+    std::string smpte = makeSong(4, 500000);
+    smpte[12] = static_cast<char>(0xE7);
+    std::string zeroDivision = makeSong(4, 500000);
+    zeroDivision[12] = zeroDivision[13] = 0;
+
+    const struct {
+        const char *name;
+        std::string bytes;
+    } cases[] = {
+        {"garbage", "this is no MIDI file at all, just words"},
+        {"empty", ""},
+        {"truncated header", std::string("MThd\x00\x00\x00\x06\x00", 9)},
+        {"cut short", cutShort},
+        {"stray status byte", strayStatus},
+        {"smpte division", smpte},
+        {"zero division", zeroDivision},
+        {"riff without a song", wrapRmid("no song here")},
+    };
+    FluidSynthSequencer seq;
+    for (const auto &c : cases) {
+        const auto result = seq.open(write("bad.mid", c.bytes));
+        EXPECT_FALSE(result.ok) << c.name;
+        EXPECT_FALSE(result.error.empty()) << c.name;
+        EXPECT_FALSE(seq.isOpen()) << c.name;
+        EXPECT_FALSE(seq.play().ok) << c.name;
+    }
+    const auto missing = seq.open((m_dir / "missing.mid").string());
+    EXPECT_FALSE(missing.ok);
+    EXPECT_EQ(missing.error, "MIDI ファイルが見つかりません。");
+
+    // A good song still opens on the same device afterwards.
+    EXPECT_TRUE(seq.open(write("good.mid", makeSong(4, 500000))).ok);
+}
+
+TEST_F(FluidSynthSequencerTest, OperationsWithoutASongOrOutOfRangeFail)
+{
+    FluidSynthSequencer seq;
+    EXPECT_FALSE(seq.lengthSixteenths().ok);
+    EXPECT_FALSE(seq.positionSixteenths().ok);
+    EXPECT_FALSE(seq.play().ok);
+    EXPECT_FALSE(seq.playFrom(0).ok);
+    EXPECT_FALSE(seq.stop().ok);
+    EXPECT_FALSE(seq.seek(0).ok);
+    EXPECT_TRUE(seq.close().ok);
+
+    ASSERT_TRUE(seq.open(write("song.mid", makeSong(4, 500000))).ok);
+    EXPECT_FALSE(seq.seek(-1).ok);
+    EXPECT_FALSE(seq.seek(17).ok);
+    EXPECT_TRUE(seq.seek(16).ok);
+    EXPECT_EQ(position(seq), 16);
+}
+
+TEST_F(FluidSynthSequencerTest, AMissingSoundFontSaysSo)
+{
+    ::setenv("VELKAN_SOUNDFONT", (m_dir / "none.sf2").c_str(), 1);
+    FluidSynthSequencer seq;
+    const auto result = seq.open(write("song.mid", makeSong(4, 500000)));
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("SoundFont"), std::string::npos) << result.error;
+}
