@@ -1,0 +1,163 @@
+#include "../form/FormTestSupport.h"
+
+#include "app/MainFrame.h"
+#include "form/CommandIds.h"
+#include "form/ScriptListView.h"
+#include "form/VelkanView.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTest>
+
+using namespace velkan;
+using velkan::test::SeamedTest;
+
+namespace {
+
+class FrameTest : public SeamedTest {
+protected:
+    void SetUp() override
+    {
+        SeamedTest::SetUp();
+        frame = std::make_unique<MainFrame>();
+        frame->show();
+        QApplication::setActiveWindow(frame.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    }
+    VelkanView *view() const { return frame->view(); }
+
+    // Lists a menu as "text:id" entries, "-" for separators.
+    static QStringList describe(QMenu *menu)
+    {
+        QStringList out;
+        for (QAction *a : menu->actions())
+            out << (a->isSeparator() ? QStringLiteral("-")
+                                     : a->text() + QLatin1Char(':') + QString::number(a->data().toInt()));
+        return out;
+    }
+
+    std::unique_ptr<MainFrame> frame;
+};
+
+} // namespace
+
+TEST_F(FrameTest, MenuBarInOrderWithIds)
+{
+    QStringList titles;
+    for (QAction *a : frame->menuBar()->actions())
+        titles << a->text();
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("設定(&S)"),
+                                   QStringLiteral("コマンド(&C)"), QStringLiteral("表示(&V)"),
+                                   QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
+    const auto menu = [&](const char *name) { return frame->findChild<QMenu *>(QString::fromLatin1(name)); };
+    EXPECT_EQ(describe(menu("fileMenu")), QStringList{QStringLiteral("Velkanの終了(&X):57665")});
+    EXPECT_EQ(describe(menu("settingsMenu")),
+              (QStringList{QStringLiteral("歌詞表示位置の設定:32771"), QStringLiteral("-"),
+                           QStringLiteral("歌詞の出現/消去方法:32792"), QStringLiteral("-"),
+                           QStringLiteral("歌詞追い時間の調整:32791")}));
+    EXPECT_EQ(describe(menu("commandMenu")).join(QLatin1Char(' ')),
+              QStringLiteral("WMODE:32772 OFFSET:32786 WAIT:32773 LOCATE:32774 COLOR:32775 TON:32787 "
+                             "TCLS:32776 ESC:32788 SCROLL:32777 - GMODE:32778 GSCREEN:32779 GLINE:32780 "
+                             "GCIRCLE:32781 GON:32789 GCLS:32790 GMOVE:32782 - PAL:32783 FADE:32784 "
+                             "MAG:32785"));
+    EXPECT_EQ(describe(menu("viewMenu")), QStringList{QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰ(&S):59393")});
+    EXPECT_EQ(describe(menu("helpMenu")),
+              (QStringList{QStringLiteral("Velkanのヘルプ(&H)...\tCtrl+H:32794"),
+                           QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Velkan) (&A)...:57664")}));
+}
+
+TEST_F(FrameTest, MenuCommandsReachTheForm)
+{
+    int hits = 0;
+    for (int id : {int(cmd::LyricLayout), int(cmd::LyricReveal), int(cmd::TimingOffset), 32772, 32790}) {
+        view()->setCommandHandler(id, [&hits] { ++hits; });
+        frame->action(id)->trigger();
+    }
+    EXPECT_EQ(hits, 5);
+}
+
+TEST_F(FrameTest, StatusBarToggleKeepsItsPanes)
+{
+    QAction *toggle = frame->action(cmd::ToggleStatusBar);
+    ASSERT_TRUE(toggle->isCheckable());
+    EXPECT_TRUE(toggle->isChecked());
+    toggle->trigger();
+    EXPECT_FALSE(frame->statusBar()->isVisible());
+    EXPECT_FALSE(toggle->isChecked());
+    toggle->trigger();
+    EXPECT_TRUE(frame->statusBar()->isVisible());
+    EXPECT_EQ(frame->messagePane()->text(), QStringLiteral("ﾚﾃﾞｨ"));
+    QStringList names;
+    for (QLabel *l : frame->indicators())
+        names << l->text();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"),
+                                  QStringLiteral("SCRL")}));
+    EXPECT_EQ(frame->action(cmd::About)->statusTip(),
+              QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"));
+}
+
+TEST_F(FrameTest, TitleStartsUntitled)
+{
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題 - Velkan"));
+    frame->setDocumentTitle(QStringLiteral("a.txt"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("a.txt - Velkan"));
+}
+
+TEST_F(FrameTest, AcceleratorsWorkInEveryFocus)
+{
+    std::map<int, int> hits;
+    for (int id : {int(cmd::Start), int(cmd::Pause), int(cmd::End), int(cmd::Delete), int(cmd::Overwrite),
+                   int(cmd::Insert)})
+        view()->setCommandHandler(id, [&hits, id] { ++hits[id]; });
+    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_S, cmd::Start},  {Qt::Key_P, cmd::Pause},
+                                            {Qt::Key_E, cmd::End},    {Qt::Key_D, cmd::Delete},
+                                            {Qt::Key_O, cmd::Overwrite}, {Qt::Key_I, cmd::Insert}};
+    QWidget *focuses[] = {view()->listView(), view()->lineEdit(), view()->helpPanel(), view()->barBox(),
+                          view()->beatBox()};
+    for (QWidget *focus : focuses) {
+        focus->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return focus->hasFocus(); })) << focus->objectName().toStdString();
+        for (const auto &[key, id] : keys) {
+            const int before = hits[id];
+            QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier);
+            EXPECT_EQ(hits[id], before + 1) << focus->objectName().toStdString() << " Ctrl+" << char(key);
+            focus->setFocus();
+        }
+    }
+}
+
+TEST_F(FrameTest, CtrlCInTheLineEditFetchesTheLine)
+{
+    view()->scriptList().assign({"first", "second"});
+    view()->selectLine(1);
+    view()->lineEdit()->setText(QStringLiteral("typed"));
+    view()->lineEdit()->selectAll();
+    view()->lineEdit()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view()->lineEdit()->hasFocus(); }));
+    QTest::keyClick(view()->lineEdit(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(view()->lineEdit()->text(), QStringLiteral("second"));
+    EXPECT_TRUE(view()->lineEdit()->hasFocus());
+}
+
+TEST_F(FrameTest, ClosingAsksOnlyWhenChanged)
+{
+    view()->scriptList().assign({"x"});
+    view()->scriptList().setModified(true);
+    MessageBox::setNextAnswer(MessageBox::Cancel);
+    EXPECT_FALSE(frame->close());
+    EXPECT_TRUE(frame->isVisible());
+
+    MessageBox::setNextAnswer(MessageBox::Discard);
+    EXPECT_TRUE(frame->close());
+
+    MessageBox::clearShown();
+    frame->show();
+    view()->scriptList().setModified(false);
+    EXPECT_TRUE(frame->close());
+    EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+}

@@ -1,0 +1,274 @@
+#include "FormTestSupport.h"
+
+#include "form/CommandIds.h"
+#include "form/ScriptListModel.h"
+#include "form/ScriptListView.h"
+#include "form/VelkanView.h"
+#include "script/ScriptFile.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+using namespace velkan;
+using velkan::test::SeamedTest;
+
+namespace {
+
+class ViewTest : public SeamedTest {
+protected:
+    void SetUp() override
+    {
+        SeamedTest::SetUp();
+        view = std::make_unique<VelkanView>();
+        view->show();
+        tester = std::make_unique<QAbstractItemModelTester>(
+            view->listView()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    }
+    void fill(std::vector<ScriptLine> lines)
+    {
+        view->scriptList().assign(std::move(lines));
+        view->scriptList().setModified(false);
+    }
+    std::vector<ScriptLine> lines() const { return view->scriptList().lines(); }
+
+    std::unique_ptr<VelkanView> view;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+};
+
+} // namespace
+
+TEST_F(ViewTest, IsTheCurrentMainForm)
+{
+    EXPECT_EQ(VelkanView::current(), view.get());
+}
+
+TEST_F(ViewTest, ResizeMovesOnlyTheBottomControls)
+{
+    const QSize edit = view->lineEdit()->size();
+    const QSize help = view->helpPanel()->size();
+    const int listW = view->listView()->width();
+    const int groupH = view->findChild<QGroupBox *>(QStringLiteral("fileGroup"))->height();
+    const QRect startButton = view->control(cmd::Start)->geometry();
+
+    for (const QSize size : {QSize(500, 600), QSize(500, 700), QSize(900, 700), QSize(450, 400),
+                             QSize(450, 650)}) {
+        view->resize(size);
+        const int cy = size.height();
+        EXPECT_EQ(view->helpPanel()->geometry(), QRect(12, cy - help.height() - 1, help.width(), help.height()));
+        EXPECT_EQ(view->lineEdit()->geometry(),
+                  QRect(12, cy - help.height() - edit.height() - 2, edit.width(), edit.height()));
+        const QRect list = view->listView()->geometry();
+        EXPECT_EQ(list.topLeft(), QPoint(12, groupH + 15));
+        EXPECT_EQ(list.width(), listW);
+        // 5 pixels between list and edit box, 1 between the boxes, 1 under the panel.
+        EXPECT_EQ(view->lineEdit()->y() - (list.y() + list.height()), 5);
+        EXPECT_EQ(view->helpPanel()->y() - (view->lineEdit()->y() + edit.height()), 1);
+        EXPECT_EQ(view->control(cmd::Start)->geometry(), startButton);
+    }
+    // Taller by n: the list grows by n; wider: nothing moves.
+    view->resize(500, 600);
+    const int listH = view->listView()->height();
+    view->resize(800, 640);
+    EXPECT_EQ(view->listView()->height(), listH + 40);
+    // Too short: the list's height stops at zero.
+    view->resize(500, 50);
+    EXPECT_EQ(view->listView()->height(), 0);
+}
+
+TEST_F(ViewTest, ChangeFetchesTheSelectedLine)
+{
+    fill({"a", "b", "c"});
+    view->selectLine(1);
+    view->runCommand(cmd::Change);
+    EXPECT_EQ(view->lineEdit()->text(), QStringLiteral("b"));
+    EXPECT_EQ(view->editIndex(), 1);
+
+    // No selection: the box keeps its content.
+    view->selectLine(-1);
+    view->runCommand(cmd::Change);
+    EXPECT_EQ(view->lineEdit()->text(), QStringLiteral("b"));
+    EXPECT_EQ(view->editIndex(), -1);
+}
+
+TEST_F(ViewTest, InsertThreeTimesStacksCopies)
+{
+    fill({"l0", "l1", "l2"});
+    view->selectLine(1);
+    view->lineEdit()->setText(QStringLiteral("x"));
+    for (int n = 0; n < 3; ++n)
+        view->runCommand(cmd::Insert);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"l0", "x", "x", "x", "l1", "l2"}));
+    EXPECT_EQ(view->selectedIndex(), 1);
+    EXPECT_TRUE(view->scriptList().isModified());
+}
+
+TEST_F(ViewTest, OverwriteAndInsertWithoutSelectionAppend)
+{
+    fill({"a"});
+    view->lineEdit()->setText(QStringLiteral("o"));
+    view->runCommand(cmd::Overwrite);
+    view->lineEdit()->setText(QStringLiteral("i"));
+    view->runCommand(cmd::Insert);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a", "o", "i"}));
+    EXPECT_EQ(view->selectedIndex(), -1);
+}
+
+TEST_F(ViewTest, OverwriteWithEmptyBoxEmptiesTheLine)
+{
+    fill({"a", "b"});
+    view->selectLine(0);
+    view->lineEdit()->clear();
+    view->runCommand(cmd::Overwrite);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"", "b"}));
+    EXPECT_EQ(view->selectedIndex(), 0);
+}
+
+TEST_F(ViewTest, DeleteSelectsTheFollowingLineOrNone)
+{
+    fill({"a", "b", "c"});
+    view->runCommand(cmd::Delete);  // nothing selected: nothing happens
+    EXPECT_EQ(lines().size(), 3u);
+
+    view->selectLine(1);
+    view->runCommand(cmd::Delete);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a", "c"}));
+    EXPECT_EQ(view->selectedIndex(), 1);
+
+    view->runCommand(cmd::Delete);  // the last line: nothing left selected
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a"}));
+    EXPECT_EQ(view->selectedIndex(), -1);
+}
+
+TEST_F(ViewTest, OverwriteActsOnTheLineSelectedLast)
+{
+    fill({"a", "b", "c"});
+    view->selectLine(0);
+    view->runCommand(cmd::Change);
+    view->selectLine(2);
+    view->lineEdit()->setText(QStringLiteral("A"));
+    view->runCommand(cmd::Overwrite);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a", "b", "A"}));
+}
+
+TEST_F(ViewTest, SelectionFollowsItsLineWhenLinesMove)
+{
+    fill({"a", "b", "c"});
+    view->selectLine(1);
+    view->scriptList().insert(0, "new");
+    EXPECT_EQ(view->selectedIndex(), 2);
+    view->scriptList().remove(0);
+    EXPECT_EQ(view->selectedIndex(), 1);
+}
+
+TEST_F(ViewTest, BytesSurviveChangeAndOverwrite)
+{
+    // A NEC duplicate code, an invalid byte and a lone lead byte at the end.
+    const ScriptLine odd = std::string("\x87\x90 \xFA\x4A \x80\xFF x\x82", 10);
+    fill({odd});
+    view->selectLine(0);
+    view->runCommand(cmd::Change);
+    view->runCommand(cmd::Overwrite);
+    EXPECT_EQ(view->scriptList().text(0), odd);
+}
+
+TEST_F(ViewTest, LongLinesAreNotCut)
+{
+    const ScriptLine longLine(100000, 'x');
+    fill({longLine});
+    view->selectLine(0);
+    view->runCommand(cmd::Change);
+    view->runCommand(cmd::Insert);
+    EXPECT_EQ(view->scriptList().text(0), longLine);
+    // The list shows a prefix of it.
+    const QString shown = view->listView()->model()->index(0, 0).data().toString();
+    EXPECT_LT(shown.size(), 5000);
+}
+
+TEST_F(ViewTest, TextWithoutShiftJisCodeIsRefused)
+{
+    fill({"a"});
+    view->selectLine(0);
+    view->lineEdit()->setText(QStringLiteral("caf\u00e9"));
+    view->runCommand(cmd::Insert);
+    view->runCommand(cmd::Overwrite);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a"}));
+    ASSERT_EQ(MessageBox::shownTexts().size(), 2);
+    EXPECT_TRUE(MessageBox::shownTexts().at(0).contains(QStringLiteral("\u00e9")));
+}
+
+TEST_F(ViewTest, LoadAddsHeaderAndSaveWritesCrLf)
+{
+    const QString lyrics = writeTemp(QStringLiteral("song.txt"), "A\nB\n");
+    FileDialog::setNextFileName(lyrics);
+    view->runCommand(cmd::LyricsLoad);
+    EXPECT_EQ(FileDialog::lastFilters(),
+              (QStringList{QStringLiteral("TXT/WRDﾌｧｲﾙ(*.TXT;*.WRD)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
+    ASSERT_EQ(lines().size(), 7u);
+    EXPECT_EQ(lines()[4], "A");
+    EXPECT_EQ(view->selectedIndex(), -1);
+    EXPECT_FALSE(view->scriptList().isModified());
+
+    const QString out = m_dir.filePath(QStringLiteral("song.wrd"));
+    FileDialog::setNextFileName(out);
+    view->runCommand(cmd::WrdSave);
+    EXPECT_EQ(FileDialog::lastFilters(),
+              (QStringList{QStringLiteral("WRDﾌｧｲﾙ(*.WRD)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
+    EXPECT_EQ(readFile(out), joinScriptLines(lines()));
+    EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(ViewTest, FailedLoadKeepsTheList)
+{
+    fill({"keep"});
+    FileDialog::setNextFileName(m_dir.filePath(QStringLiteral("missing.txt")));
+    view->runCommand(cmd::LyricsLoad);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"keep"}));
+    EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("入力ファイルが開けません")});
+
+    // Cancelled dialog: nothing at all.
+    MessageBox::clearShown();
+    view->runCommand(cmd::LyricsLoad);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"keep"}));
+    EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(ViewTest, SaveIntoMissingFolderSaysSo)
+{
+    fill({"x"});
+    FileDialog::setNextFileName(m_dir.filePath(QStringLiteral("no/such/dir/out.wrd")));
+    view->runCommand(cmd::WrdSave);
+    EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("WRDファイルが開けません")});
+}
+
+TEST_F(ViewTest, LoadAsksBeforeDiscardingChanges)
+{
+    const QString lyrics = writeTemp(QStringLiteral("new.txt"), "N\n");
+    fill({"edited"});
+    view->scriptList().replace(0, "edited!");
+
+    // Cancel: nothing changes.
+    FileDialog::setNextFileName(lyrics);
+    MessageBox::setNextAnswer(MessageBox::Cancel);
+    view->runCommand(cmd::LyricsLoad);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"edited!"}));
+    EXPECT_EQ(MessageBox::shownTexts().size(), 1);
+
+    // Save, then load.
+    const QString saved = m_dir.filePath(QStringLiteral("kept.wrd"));
+    FileDialog::setNextFileName(lyrics);
+    FileDialog::setNextFileName(saved);
+    MessageBox::setNextAnswer(MessageBox::Save);
+    view->runCommand(cmd::LyricsLoad);
+    EXPECT_EQ(readFile(saved), "edited!\r\n");
+    EXPECT_EQ(lines().size(), 6u);
+
+    // Unchanged since the load: no question.
+    MessageBox::clearShown();
+    FileDialog::setNextFileName(lyrics);
+    view->runCommand(cmd::LyricsLoad);
+    EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+}
