@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace velkan {
 namespace {
@@ -105,6 +106,61 @@ TEST(MidiFixtures, SharedCorpusNeverFaults)
         ++files;
     }
     EXPECT_GT(files, 0);
+}
+
+std::vector<std::string> splitTabs(const std::string &line)
+{
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, '\t');)
+        fields.push_back(field);
+    return fields;
+}
+
+// Each collection's MANIFEST.tsv counts the tempo and time-signature events of
+// the first track with a separate scanner: the reader must find as many
+// (up to 200), leaving out only the zero tempos and broken signatures it
+// refuses on purpose.
+TEST(MidiFixtures, SharedCorpusCountsMatchTheManifests)
+{
+    const auto root = std::filesystem::path(VELKAN_SHARED_DIR) / "midi-corpus";
+    if (!std::filesystem::is_directory(root))
+        GTEST_SKIP() << "no corpus at " << root;
+    int checked = 0;
+    for (const auto &dir : std::filesystem::directory_iterator(root)) {
+        std::ifstream manifest(dir.path() / "MANIFEST.tsv");
+        std::string line;
+        std::getline(manifest, line);
+        const std::vector<std::string> header = splitTabs(line);
+        const auto column = [&header](const char *name) {
+            return std::find(header.begin(), header.end(), name) - header.begin();
+        };
+        const auto file = column("file"), atFourteen = column("chunk_at_14_is_MTrk"),
+                   tempos = column("first_track_tempo_events"),
+                   meters = column("first_track_timesigs"), flags = column("parser_flags(scan)");
+        if (header.empty())
+            continue;
+        const auto last = std::max({file, atFourteen, tempos, meters, flags});
+        ASSERT_LT(last, static_cast<std::ptrdiff_t>(header.size())) << dir.path();
+        while (std::getline(manifest, line)) {
+            const std::vector<std::string> row = splitTabs(line);
+            if (static_cast<std::ptrdiff_t>(row.size()) <= last || row[atFourteen] != "True" ||
+                row[meters] == "BAD" || row[flags].find("tempo value 0") != std::string::npos)
+                continue;
+            const int tempoEvents = row[tempos].empty() ? 0 : std::stoi(row[tempos]);
+            const std::string &signatures = row[meters];
+            const int meterEvents =
+                signatures.empty() ? 0
+                : signatures.find("(250)") != std::string::npos
+                    ? 250
+                    : static_cast<int>(std::count(signatures.begin(), signatures.end(), ',')) + 1;
+            const auto r = readMidiFile(dir.path() / row[file]);
+            EXPECT_EQ(r.timing.tempo.count(), std::min(tempoEvents, 200)) << row[file];
+            EXPECT_EQ(r.timing.meter.count(), std::min(meterEvents, 200)) << row[file];
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 100);
 }
 
 } // namespace
