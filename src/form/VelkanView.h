@@ -1,5 +1,6 @@
 #pragma once
 
+#include "midi/TimingMaps.h"
 #include "script/ScriptList.h"
 
 #include <QString>
@@ -70,6 +71,13 @@ public:
     QString midiPath() const { return m_midiPath; }
     void setMidiPath(const QString &path) { m_midiPath = path; }
 
+    // The timing of the loaded song; nothing before a song has been read.
+    const SongTiming *songTiming() const { return m_songLoaded ? &m_songTiming : nullptr; }
+    // The meter of the loaded song, for bar arithmetic; null when no song is loaded.
+    const MeterMap *loadedMeter() const { return m_songLoaded ? &m_songTiming.meter : nullptr; }
+    SongTiming &mutableSongTiming() { return m_songTiming; }
+    void setSongLoaded(bool loaded) { m_songLoaded = loaded; }
+
     // The edit text and index of the last line-editing command.
     const std::string &editText() const { return m_editText; }
     int editIndex() const { return m_editIndex; }
@@ -112,6 +120,8 @@ private:
     std::map<int, std::function<void()>> m_handlers;
     QSize m_formSize;
 
+    SongTiming m_songTiming;
+    bool m_songLoaded = false;
     std::string m_editText;
     int m_editIndex = -1;
     QString m_lyricsPath;

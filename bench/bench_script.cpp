@@ -1,0 +1,152 @@
+// Script list figures: loading and showing a 1,000,000-line script, saving it,
+// and single-line edits at the top of a long list with the view attached.
+//   build/bench/bench_script [lines]
+#include "form/ScriptListModel.h"
+#include "form/ScriptListView.h"
+#include "script/ScriptFile.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+using namespace velkan;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string makeScript(int lines)
+{
+    std::string text = "@STARTUP(427) @GON(1) @TON(1) @WMODE(23) @GCLS()\r\n";
+    // About 30 bytes a line: timing lines and Shift-JIS lyrics.
+    for (int i = 1; i < lines; ++i) {
+        if (i % 2)
+            text += "@WAIT(" + std::to_string(i / 8 + 1) + "," + std::to_string((i % 4) * 48) + ");   \r\n";
+        else
+            text += "\x89\xCC\x8E\x8C\x82\xCC\x8D\x73 lyric line " + std::to_string(i % 10000) + "\r\n";
+    }
+    return text;
+}
+
+void writeAll(const std::string &path, const std::string &bytes, bool sync)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        std::perror("write");
+    if (sync)
+        ::fsync(fd);
+    ::close(fd);
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void editBench(int lines)
+{
+    ScriptList list;
+    std::vector<ScriptLine> content;
+    content.reserve(static_cast<std::size_t>(lines));
+    for (int i = 0; i < lines; ++i)
+        content.push_back("@WAIT(" + std::to_string(i) + ",0);");
+    list.assign(std::move(content));
+    ScriptListModel model(&list);
+    ScriptListView view;
+    view.setModel(&model);
+    view.resize(480, 360);
+    view.show();
+    view.selectRow(lines / 2);
+    QApplication::processEvents();
+
+    std::vector<double> ins, del, over;
+    for (int n = 0; n < 50; ++n) {
+        auto t = Clock::now();
+        list.insert(0, "@COLOR(32);");
+        QApplication::processEvents();
+        ins.push_back(msSince(t));
+        t = Clock::now();
+        list.replace(0, "@COLOR(33);");
+        QApplication::processEvents();
+        over.push_back(msSince(t));
+        t = Clock::now();
+        list.remove(0);
+        QApplication::processEvents();
+        del.push_back(msSince(t));
+    }
+    std::printf("edit at line 0 of %d lines (median of 50, view attached): insert %.3f ms, delete %.3f ms, "
+                "overwrite %.3f ms\n",
+                lines, median(ins), median(del), median(over));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int lines = argc > 1 ? std::atoi(argv[1]) : 1000000;
+
+    char dirTemplate[] = "/tmp/velkan-bench-XXXXXX";
+    const std::string dir = ::mkdtemp(dirTemplate);
+    const std::string in = dir + "/big.wrd", out = dir + "/out.wrd", raw = dir + "/raw.wrd",
+                      copy = dir + "/copy.wrd";
+    const std::string text = makeScript(lines);
+    writeAll(in, text, true);
+    std::printf("script: %d lines, %.1f MB\n", lines, text.size() / 1e6);
+
+    // cat as the yardstick for load + save.
+    auto t = Clock::now();
+    const std::string cmd = "cat " + in + " > " + copy;
+    if (std::system(cmd.c_str()) != 0)
+        return 1;
+    const double catMs = msSince(t);
+
+    // Load and show.
+    ScriptList list;
+    ScriptListModel model(&list);
+    ScriptListView view;
+    view.setModel(&model);
+    view.resize(480, 360);
+    view.show();
+    QApplication::processEvents();
+    t = Clock::now();
+    LoadResult loaded = loadScriptFile(in);
+    const double loadMs = msSince(t);
+    list.assign(std::move(loaded.lines));
+    view.scrollToBottom();
+    QApplication::processEvents();
+    view.repaint();
+    const double shownMs = msSince(t);
+
+    t = Clock::now();
+    if (saveScriptFile(out, list.lines()) != SaveStatus::Ok)
+        return 1;
+    const double saveMs = msSince(t);
+
+    t = Clock::now();
+    writeAll(raw, joinScriptLines(list.lines()), true);
+    const double rawMs = msSince(t);
+
+    std::printf("load and show in the list: %.0f ms (target < 1000 ms)\n", shownMs);
+    std::printf("core load %.0f ms + save %.0f ms = %.0f ms; cat copy %.0f ms: %.1fx (target <= 5x)\n", loadMs,
+                saveMs, loadMs + saveMs, catMs, (loadMs + saveMs) / catMs);
+    std::printf("save %.0f ms; one write + fsync %.0f ms: %.1fx (target <= 3x)\n", saveMs, rawMs, saveMs / rawMs);
+
+    editBench(100000);
+    editBench(1000000);
+
+    std::system(("rm -rf " + dir).c_str());
+    return 0;
+}
