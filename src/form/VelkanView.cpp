@@ -1,6 +1,7 @@
 #include "form/VelkanView.h"
 
 #include "form/CommandIds.h"
+#include "form/Playback.h"
 #include "form/ScriptListModel.h"
 #include "form/ScriptListView.h"
 #include "platform/DialogUnits.h"
@@ -98,6 +99,7 @@ VelkanView::VelkanView(QWidget *parent) : QWidget(parent)
     setFont(Fonts::formFont());
     buildControls();
     installAccelerators();
+    m_playback = new Playback(*this, this);
 
     setCommandHandler(cmd::LyricsLoad, [this] { loadScript(); });
     setCommandHandler(cmd::WrdSave, [this] { saveScript(); });
@@ -113,6 +115,9 @@ VelkanView::VelkanView(QWidget *parent) : QWidget(parent)
 
 VelkanView::~VelkanView()
 {
+    // Stops the beat timer and closes the device before any control goes.
+    delete m_playback;
+    m_playback = nullptr;
     HelpWindow::close();
     if (g_current == this)
         g_current = nullptr;

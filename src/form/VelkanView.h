@@ -18,6 +18,7 @@ class QScrollBar;
 
 namespace velkan {
 
+class Playback;
 class ScriptListModel;
 class ScriptListView;
 
@@ -57,6 +58,8 @@ public:
     // moves the focus to the box (the command templates use this).
     void setLineEditText(const std::string &bytes);
     void setHelpText(const QString &text);
+
+    Playback *playback() const { return m_playback; }
 
     // Asks before a changed script is discarded. True when the caller may go on.
     bool confirmDiscard();
@@ -107,6 +110,7 @@ private:
 
     ScriptList m_scriptList;
     ScriptListModel *m_model = nullptr;
+    Playback *m_playback = nullptr;
     ScriptListView *m_list = nullptr;
     QLineEdit *m_lineEdit = nullptr;
     QPlainTextEdit *m_helpPanel = nullptr;
