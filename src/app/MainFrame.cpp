@@ -1,5 +1,9 @@
 #include "app/MainFrame.h"
 
+#include "aids/CommandTemplateMenu.h"
+#include "aids/LyricLayoutDialog.h"
+#include "aids/LyricRevealDialog.h"
+#include "aids/TimingOffsetDialog.h"
 #include "app/AboutDialog.h"
 #include "form/CommandIds.h"
 #include "form/VelkanView.h"
@@ -36,6 +40,10 @@ MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("mainFrame"));
     m_view = new VelkanView(this);
     setCentralWidget(m_view);
+    installCommandTemplateCommands(*m_view);
+    installTimingOffsetCommand(*m_view);
+    installLyricLayoutCommand(*m_view);
+    installLyricRevealCommand(*m_view);
     buildMenus();
     buildStatusBar();
     setDocumentTitle({});

@@ -81,6 +81,17 @@ TEST_F(FrameTest, MenuCommandsReachTheForm)
     EXPECT_EQ(hits, 5);
 }
 
+TEST_F(FrameTest, EveryCommandOfTheFormHasAHandler)
+{
+    std::vector<int> ids = {cmd::MidiLoad, cmd::LyricsLoad, cmd::WrdSave, cmd::Start, cmd::Pause, cmd::End,
+                            cmd::Change, cmd::Delete, cmd::Overwrite, cmd::Insert, cmd::LyricLayout,
+                            cmd::LyricReveal, cmd::TimingOffset, cmd::Help};
+    for (int id = cmd::TemplateFirst; id <= cmd::TemplateLast; ++id)
+        ids.push_back(id);
+    for (int id : ids)
+        EXPECT_TRUE(view()->hasCommandHandler(id)) << id;
+}
+
 TEST_F(FrameTest, StatusBarToggleKeepsItsPanes)
 {
     QAction *toggle = frame->action(cmd::ToggleStatusBar);
