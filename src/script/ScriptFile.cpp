@@ -2,6 +2,8 @@
 
 #include "script/Messages.h"
 
+#include <algorithm>
+
 namespace velkan {
 
 const std::vector<ScriptLine> kDefaultHeader = {
@@ -16,6 +18,7 @@ std::vector<ScriptLine> splitScriptText(std::string_view text)
     if (const auto eof = text.find('\x1A'); eof != std::string_view::npos)
         text = text.substr(0, eof);
     std::vector<ScriptLine> lines;
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
