@@ -168,6 +168,10 @@ TEST_F(RevealDialogTest, OpensWithItsTemplate)
     edit(D::AppearStartEdit)->setFocus();
     QTest::keyClick(edit(D::AppearStartEdit), Qt::Key_Return);
     EXPECT_EQ(dialog->lines().count(), 16);
+    EXPECT_EQ(view->scriptList().count(), 16);
+    // Esc closes it.
+    QTest::keyClick(edit(D::AppearStartEdit), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(RevealDialogTest, EachRadioSetsOnlyItsOwnGroupsMethod)
