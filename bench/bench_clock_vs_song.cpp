@@ -121,6 +121,9 @@ int main(int argc, char **argv)
             break;
         std::this_thread::sleep_for(milliseconds(1));
     }
+    // The clock may be a hair behind the song at the last quarter: let it get there.
+    for (int i = 0; i < 1000 && clockQuarter.load() < quarters; ++i)
+        std::this_thread::sleep_for(milliseconds(1));
     timer.stop();
     seq.stop();
 
