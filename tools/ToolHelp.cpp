@@ -1,0 +1,119 @@
+#include "ToolHelp.h"
+
+namespace velkan {
+
+std::optional<ToolCommand> toolCommandNamed(std::string_view word)
+{
+    for (ToolCommand c :
+         {ToolCommand::New, ToolCommand::Tempo, ToolCommand::Locate, ToolCommand::Shift})
+        if (!word.empty() && word == toolCommandWord(c))
+            return c;
+    return std::nullopt;
+}
+
+std::string_view toolCommandWord(ToolCommand command)
+{
+    switch (command) {
+    case ToolCommand::New:
+        return "new";
+    case ToolCommand::Tempo:
+        return "tempo";
+    case ToolCommand::Locate:
+        return "locate";
+    case ToolCommand::Shift:
+        return "shift";
+    case ToolCommand::None:
+        break;
+    }
+    return {};
+}
+
+std::string_view toolUsage(ToolCommand command)
+{
+    switch (command) {
+    case ToolCommand::None:
+        return "usage: velkan-tool COMMAND [ARGS...]   (new, tempo, locate, shift)";
+    case ToolCommand::New:
+        return "usage: velkan-tool new LYRICS [-o OUT]";
+    case ToolCommand::Tempo:
+        return "usage: velkan-tool tempo SONG.mid";
+    case ToolCommand::Locate:
+        return "usage: velkan-tool locate SONG.mid QUARTER";
+    case ToolCommand::Shift:
+        return "usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]";
+    }
+    return {};
+}
+
+std::string_view toolHelp(ToolCommand command)
+{
+    switch (command) {
+    case ToolCommand::None:
+        return R"(usage: velkan-tool COMMAND [ARGS...]
+
+Runs Velkan's own core on files, without a window: the same lyrics load,
+WRD save, MIDI reader, bar count and timing offset as the editor.
+
+Commands:
+  new LYRICS [-o OUT]          lyrics text to WRD script (header, @END(), CR LF)
+  tempo SONG.mid               the song's tempo and meter lines, length, bar count
+  locate SONG.mid QUARTER      bar and beat of a quarter note of the song
+  shift STEPS IN [-o OUT] [--song SONG.mid]
+                               move every @WAIT line by STEPS (-48 -24 -12 12 24 48)
+
+Options:
+  -h, --help                   this help; 'velkan-tool COMMAND --help' for one command
+  --version                    the version
+
+A file name '-' stands for standard input (LYRICS, IN) or output (OUT).
+OUT is replaced atomically, as the editor saves; lines are bytes, never re-encoded.
+Exit status: 0 done; 1 a file could not be read or written (nothing was
+written, an existing OUT is left whole); 2 a usage error.
+)";
+    case ToolCommand::New:
+        return R"(usage: velkan-tool new LYRICS [-o OUT]
+
+Loads LYRICS as the editor's 歌詞読込 does and writes it as WRD保存 does.
+A line ends at CR LF or LF, a Ctrl-Z ends the text, and a text whose first
+line does not begin with '@' (an empty one too) gets the four header lines
+and a closing "@END();". Every line is written followed by CR LF.
+
+  -o, --output OUT   write OUT instead of standard output
+)";
+    case ToolCommand::Tempo:
+        return R"(usage: velkan-tool tempo SONG.mid
+
+Prints the lines the editor's MIDI読込 leaves in the script list, one per
+tempo change ("dT:QUARTER Tempo:MS") and time-signature change
+("dT:QUARTER Mean4:QUARTERS_PER_BAR") of the first track, in file order;
+then "length N", the song length in sixteenth notes (0 when it cannot be
+measured), and "/N", the number of bars the editor shows.
+)";
+    case ToolCommand::Locate:
+        return R"(usage: velkan-tool locate SONG.mid QUARTER
+
+Prints "bar B beat T completed C" for quarter note QUARTER (0 is the song's
+first), counted through the song's meter changes as the editor's beat clock
+counts them.
+)";
+    case ToolCommand::Shift:
+        return R"(usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]
+
+Moves every line that begins with "@WAIT(" by STEPS, as the editor's
+歌詞追い時間の調整 does. STEPS, in 1/48 of a quarter note, is one of
+-48 -24 -12 12 24 48; a negative STEPS is a value, not an option.
+Bars have 192 steps, or with --song as many as the song's meter gives them;
+nothing moves before bar 1 (such a line becomes "@WAIT(1,0);"), and what
+followed the @WAIT on its line stays. Every other line is written as it was
+read: shift adds no header (run 'new' first on a bare lyrics text).
+Standard error tells how many lines were shifted and how many were held at
+the song's start.
+
+  -o, --output OUT   write OUT instead of standard output
+  --song SONG.mid    measure bars by this song's meter
+)";
+    }
+    return {};
+}
+
+} // namespace velkan

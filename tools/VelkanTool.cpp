@@ -1,0 +1,239 @@
+#include "VelkanTool.h"
+
+#include "aids/core/TimingOffset.h"
+#include "midi/BarMath.h"
+#include "midi/BeatClock.h"
+#include "midi/MidiBytes.h"
+#include "midi/MidiReader.h"
+#include "script/Messages.h"
+#include "script/ScriptFile.h"
+
+#include <ostream>
+
+namespace velkan {
+
+namespace {
+
+constexpr std::string_view kStandardStream = "-";
+constexpr const char *kStandardInputPath = "/dev/stdin";
+constexpr std::string_view kCannotWriteStdout = "標準出力に書き込めません";
+
+bool isTimingOffsetStep(int steps)
+{
+    for (const TimingOffsetChoice &c : timingOffsetChoices())
+        if (c.steps == steps)
+            return true;
+    return false;
+}
+
+std::string stepsList()
+{
+    std::string list;
+    for (const TimingOffsetChoice &c : timingOffsetChoices())
+        list += (list.empty() ? "" : ", ") + std::to_string(c.steps);
+    return list;
+}
+
+} // namespace
+
+VelkanTool::VelkanTool(std::ostream &out, std::ostream &err, const FileSystem &fs)
+    : m_out(out), m_err(err), m_fs(fs)
+{
+}
+
+int VelkanTool::run(const std::vector<std::string> &args)
+{
+    if (args.empty())
+        return usageError(ToolCommand::None, "no command given");
+    const std::string &first = args.front();
+    if (first == "-h" || first == "--help") {
+        m_out << toolHelp(ToolCommand::None);
+        return flushOut() ? kExitOk : kExitFailure;
+    }
+    if (first == "--version") {
+        m_out << kToolName << ' ' << kToolVersion << '\n';
+        return flushOut() ? kExitOk : kExitFailure;
+    }
+    const std::optional<ToolCommand> command = toolCommandNamed(first);
+    if (!command)
+        return usageError(ToolCommand::None, "unknown command '" + first + "'");
+
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    ToolOptions accepted;
+    accepted.output = *command == ToolCommand::New || *command == ToolCommand::Shift;
+    accepted.song = *command == ToolCommand::Shift;
+    const ToolArgs parsed = parseToolArgs(rest, accepted);
+    // --help wins over anything else on the line, as users expect.
+    if (parsed.help) {
+        m_out << toolHelp(*command);
+        return flushOut() ? kExitOk : kExitFailure;
+    }
+    if (!parsed.ok())
+        return usageError(*command, parsed.error);
+
+    switch (*command) {
+    case ToolCommand::New:
+        return runNew(parsed);
+    case ToolCommand::Tempo:
+        return runTempo(parsed);
+    case ToolCommand::Locate:
+        return runLocate(parsed);
+    case ToolCommand::Shift:
+        return runShift(parsed);
+    case ToolCommand::None:
+        break;
+    }
+    return usageError(ToolCommand::None, "no command given");
+}
+
+int VelkanTool::runNew(const ToolArgs &args)
+{
+    if (args.operands.size() != 1)
+        return usageError(ToolCommand::New,
+                          args.operands.empty() ? "LYRICS missing" : "too many operands");
+    const std::string &lyrics = args.operands[0];
+    const LoadResult loaded = loadScriptFile(inputPath(lyrics), m_fs);
+    // A read that breaks off is a failure here: half a script is never written.
+    if (loaded.status != LoadResult::Status::Ok)
+        return failure(messages::kCannotOpenInput, lyrics);
+    return writeScript(args.output, loaded.lines) ? kExitOk : kExitFailure;
+}
+
+int VelkanTool::runTempo(const ToolArgs &args)
+{
+    if (args.operands.size() != 1)
+        return usageError(ToolCommand::Tempo,
+                          args.operands.empty() ? "SONG.mid missing" : "too many operands");
+    const std::string &song = args.operands[0];
+    const MidiReadResult read = readMidiFile(song);
+    if (!read.ok())
+        return failure(midiReadMessage(read.status), song);
+
+    // The editor takes the length from the device, which measures the file
+    // itself (a second read, as there).
+    std::int32_t length = 0;
+    std::string image;
+    if (m_fs.readAll(song, image) == FileSystem::ReadStatus::Ok)
+        length = songLengthSixteenths(unwrapRmid(image)).value_or(0);
+    BeatClock clock;
+    const int completed = locatePosition(clock, read.timing, length / 4);
+
+    for (const std::string &line : read.lines)
+        m_out << line << '\n';
+    m_out << "length " << length << '\n' << '/' << completed + 1 << '\n';
+    return flushOut() ? kExitOk : kExitFailure;
+}
+
+int VelkanTool::runLocate(const ToolArgs &args)
+{
+    if (args.operands.size() != 2)
+        return usageError(ToolCommand::Locate, args.operands.size() < 2
+                                                   ? "SONG.mid and QUARTER needed"
+                                                   : "too many operands");
+    const std::string &song = args.operands[0];
+    const std::optional<int> quarter = parseWholeInt(args.operands[1]);
+    if (!quarter || *quarter < 0)
+        return usageError(ToolCommand::Locate,
+                          "QUARTER must be a whole number from 0, not '" + args.operands[1] + "'");
+    const MidiReadResult read = readMidiFile(song);
+    if (!read.ok())
+        return failure(midiReadMessage(read.status), song);
+
+    BeatClock clock;
+    const int completed = locatePosition(clock, read.timing, *quarter);
+    m_out << "bar " << clock.bar << " beat " << clock.beat << " completed " << completed << '\n';
+    return flushOut() ? kExitOk : kExitFailure;
+}
+
+int VelkanTool::runShift(const ToolArgs &args)
+{
+    if (args.operands.size() != 2)
+        return usageError(ToolCommand::Shift,
+                          args.operands.size() < 2 ? "STEPS and IN needed" : "too many operands");
+    const std::optional<int> steps = parseWholeInt(args.operands[0]);
+    if (!steps || !isTimingOffsetStep(*steps))
+        return usageError(ToolCommand::Shift, "STEPS must be one of " + stepsList() + ", not '" +
+                                                  args.operands[0] + "'");
+
+    // The song first: a song that cannot be read must not cost the script.
+    std::optional<MidiReadResult> song;
+    if (args.song) {
+        song = readMidiFile(*args.song);
+        if (!song->ok())
+            return failure(midiReadMessage(song->status), *args.song);
+    }
+
+    // Read as the editor reads it, less the header: shift touches @WAIT lines
+    // only, so a script that starts with a lyric line stays as the player knew it.
+    std::string bytes;
+    if (!readInput(args.operands[1], bytes))
+        return kExitFailure;
+    std::vector<ScriptLine> lines = splitScriptText(bytes);
+
+    const BarMath bars(song ? &song->timing.meter : nullptr);
+    const TimingOffsetResult result = applyTimingOffset(lines, *steps, bars);
+    if (!writeScript(args.output, lines))
+        return kExitFailure;
+    m_err << "ずらした @WAIT 行: " << result.shifted
+          << "、曲の先頭に止めた行: " << result.heldAtStart << '\n';
+    return kExitOk;
+}
+
+int VelkanTool::usageError(ToolCommand command, std::string_view problem)
+{
+    m_err << kToolName << ": " << problem << '\n' << toolUsage(command) << '\n';
+    if (command == ToolCommand::None)
+        m_err << "Try 'velkan-tool --help'.\n";
+    else
+        m_err << "Try 'velkan-tool " << toolCommandWord(command) << " --help'.\n";
+    m_err.flush();
+    return kExitUsage;
+}
+
+int VelkanTool::failure(std::string_view message, std::string_view file)
+{
+    m_err << kToolName << ": " << message << ": " << file << '\n';
+    m_err.flush();
+    return kExitFailure;
+}
+
+std::string VelkanTool::inputPath(const std::string &name)
+{
+    return name == kStandardStream ? std::string(kStandardInputPath) : name;
+}
+
+bool VelkanTool::readInput(const std::string &name, std::string &bytes)
+{
+    if (m_fs.readAll(inputPath(name), bytes) != FileSystem::ReadStatus::Ok) {
+        failure(messages::kCannotOpenInput, name);
+        return false;
+    }
+    return true;
+}
+
+bool VelkanTool::writeScript(const std::optional<std::string> &output,
+                             const std::vector<ScriptLine> &lines)
+{
+    if (!output || *output == kStandardStream) {
+        m_out << joinScriptLines(lines);
+        return flushOut();
+    }
+    const SaveStatus status = saveScriptFile(*output, lines, m_fs);
+    if (status != SaveStatus::Ok) {
+        failure(messageFor(status), *output);
+        return false;
+    }
+    return true;
+}
+
+bool VelkanTool::flushOut()
+{
+    m_out.flush();
+    if (m_out)
+        return true;
+    m_err << kToolName << ": " << kCannotWriteStdout << '\n';
+    m_err.flush();
+    return false;
+}
+
+} // namespace velkan
