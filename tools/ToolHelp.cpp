@@ -105,7 +105,8 @@ Moves every line that begins with "@WAIT(" by STEPS, as the editor's
 Bars have 192 steps, or with --song as many as the song's meter gives them;
 nothing moves before bar 1 (such a line becomes "@WAIT(1,0);"), and what
 followed the @WAIT on its line stays. Every other line is written as it was
-read: shift adds no header (run 'new' first on a bare lyrics text).
+read (lines end in CR LF, a Ctrl-Z ends the text, as the editor loads and
+saves), but shift adds no header: run 'new' first on a bare lyrics text.
 Standard error tells how many lines were shifted and how many were held at
 the song's start.
 

@@ -2,7 +2,7 @@
 
 #include "script/ScriptFile.h"
 
-#include <sys/stat.h>
+#include <algorithm>
 
 namespace velkan::test {
 namespace {
@@ -81,22 +81,6 @@ TEST(ToolNew, DemoLyricsBecomeTheEditorsScript)
         body.push_back(lyrics.substr(start, end - start - (lyrics[end - 1] == '\r')));
     ASSERT_EQ(body.size(), 8u);
     EXPECT_EQ(r.out, crlf(withHeader(body)));
-}
-
-TEST(ToolNew, OutputFollowsLinksAndKeepsPermissions)
-{
-    ToolDir dir;
-    const std::string in = dir.write("in.txt", "A\r\n");
-    const std::string target = dir.write("real.wrd", "old\r\n");
-    ::chmod(target.c_str(), 0640);
-    fs::create_symlink("real.wrd", dir.path() / "link.wrd");
-
-    const ToolRun r = dir.run({"new", in, "-o", dir.file("link.wrd")});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.wrd"));
-    EXPECT_EQ(readBytes(target), crlf(withHeader({"A"})));
-    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST(ToolNew, FailuresWriteNothingAndLeaveTheOldOutputWhole)
