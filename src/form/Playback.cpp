@@ -102,9 +102,10 @@ bool Playback::startTimer(std::int64_t periodUs)
     return ok;
 }
 
+// Updates a tick posted just before a stop still show what the clock really
+// counted; only those of a timer since started anew are dropped.
 void Playback::stopTimer()
 {
-    m_acceptedGeneration = 0;
     m_timer.stop();
 }
 

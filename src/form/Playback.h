@@ -22,7 +22,7 @@ class VelkanView;
 // mutex held only for the arithmetic, publishes bar and beat as one atomic
 // pair, and posts what the boxes and the thumb must show to the UI thread,
 // never waiting for it. Each post carries the timer's generation; posts of a
-// timer the UI has since stopped are dropped.
+// timer that has since been started anew are dropped.
 class Playback : public QObject {
     Q_OBJECT
 public:
