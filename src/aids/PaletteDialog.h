@@ -1,0 +1,67 @@
+#pragma once
+
+#include "aids/core/PaletteColour.h"
+
+#include <QDialog>
+#include <array>
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QScrollBar;
+
+namespace velkan {
+
+class PaletteSwatch;
+
+// The one palette colour of the run. The dialog writes it the moment a bar
+// moves; the PAL template and the lyric layout dialog read it.
+PaletteColour &paletteColour();
+
+// Sets one colour as three 4-bit components with three scroll bars while a
+// swatch shows it. Cancel does not restore the colour: it only tells the
+// caller not to use it now.
+class PaletteDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum ControlId {
+        RedBar = 1024,
+        GreenBar = 1025,
+        BlueBar = 1026,
+        Swatch = 1027,
+        RedValue = 1028,
+        GreenValue = 1029,
+        BlueValue = 1030,
+    };
+    enum Component { Red, Green, Blue };
+
+    explicit PaletteDialog(QWidget *parent = nullptr);
+
+    QScrollBar *bar(Component c) const { return m_bars[c]; }
+    QLabel *valueLabel(Component c) const { return m_values[c]; }
+    PaletteSwatch *swatch() const { return m_swatch; }
+    QPushButton *okButton() const { return m_ok; }
+    QPushButton *cancelButton() const { return m_cancel; }
+
+    // Runs the dialog modally over parent. True when it was closed with OK;
+    // either way paletteColour() holds the colour shown last.
+    static bool ask(QWidget *parent);
+
+    // Test seam: while answers are queued, ask() shows nothing. It builds the
+    // dialog, moves the bars to `colour` when one is given (so the shared colour
+    // follows as it would), and ends with OK or Cancel as queued.
+    static void setNextAnswer(bool accepted, std::optional<PaletteColour> colour = std::nullopt);
+    static void clearAnswers();
+
+private:
+    void onAction(Component c, int action);
+    void onBarsMoved();
+
+    std::array<QScrollBar *, 3> m_bars{};
+    std::array<QLabel *, 3> m_values{};
+    PaletteSwatch *m_swatch = nullptr;
+    QPushButton *m_ok = nullptr;
+    QPushButton *m_cancel = nullptr;
+};
+
+} // namespace velkan
