@@ -1,0 +1,30 @@
+#include "aids/CommandTemplateMenu.h"
+
+#include "aids/PaletteDialog.h"
+#include "aids/core/CommandTemplates.h"
+#include "form/VelkanView.h"
+
+#include <QString>
+
+namespace velkan {
+
+void CommandTemplateMenu::apply(VelkanView &view, const CommandTemplate &entry)
+{
+    const bool accepted = buildsFromPalette(entry) && PaletteDialog::ask(&view);
+    const std::string line = templateLineFor(entry, accepted, paletteColour());
+    const std::string help = helpText(entry);
+    view.setLineEditText(line);
+    view.setHelpText(QString::fromUtf8(help.data(), static_cast<qsizetype>(help.size())));
+}
+
+void installCommandTemplateCommands(VelkanView &view)
+{
+    paletteColour() = {};
+    for (const CommandTemplate &entry : commandTemplates()) {
+        const CommandTemplate *item = &entry;
+        view.setCommandHandler(entry.commandId,
+                               [&view, item] { CommandTemplateMenu::apply(view, *item); });
+    }
+}
+
+} // namespace velkan

@@ -1,0 +1,22 @@
+#pragma once
+
+namespace velkan {
+
+class VelkanView;
+struct CommandTemplate;
+
+// The "コマンド(&C)" menu: each item puts its command's template line into the
+// line edit box and its help lines into the help panel, and gives the line
+// edit box the focus. PAL builds its line from the palette dialog's colour.
+// The script list, its selection and playback are never touched.
+class CommandTemplateMenu {
+public:
+    // Fills the two boxes for one item (PAL runs PaletteDialog first).
+    static void apply(VelkanView &view, const CommandTemplate &entry);
+};
+
+// Registers the handlers of command ids 32772 .. 32790 on the view, and sets
+// the shared palette colour back to black as the main form starts.
+void installCommandTemplateCommands(VelkanView &view);
+
+} // namespace velkan
