@@ -236,9 +236,10 @@ void LyricLayoutDialog::showEvent(QShowEvent *event)
 
 bool LyricLayoutDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+    if (m_preview && watched == m_list->viewport() && event->type() == QEvent::Resize)
         updatePreviewGeometry();
-    if (watched == m_colourList->viewport() && event->type() == QEvent::MouseButtonPress)
+    if (m_colourList && watched == m_colourList->viewport() &&
+        event->type() == QEvent::MouseButtonPress)
         m_colourPressChanged = false;
     return QDialog::eventFilter(watched, event);
 }
