@@ -65,7 +65,7 @@ void LyricLayoutDialog::buildControls()
     m_list = new ScriptListView(this);
     m_list->setObjectName(QStringLiteral("lyricList"));
     m_list->setModel(m_model);
-    m_list->setGeometry(du.rect(4, 4, 132, 150));
+    m_list->setGeometry(du.rect(4, 4, 132, 110));
     m_list->viewport()->installEventFilter(this);
 
     // Moved and sized by updatePreviewGeometry(); its height here sets the cells.
@@ -75,26 +75,27 @@ void LyricLayoutDialog::buildControls()
 
     m_backgroundButton = new QPushButton(QStringLiteral("背景色"), this);
     m_backgroundButton->setObjectName(QStringLiteral("backgroundButton"));
-    m_backgroundButton->setGeometry(du.rect(4, 160, 40, 14));
+    m_backgroundButton->setGeometry(du.rect(4, 127, 40, 14));
 
     auto *colourCaption = new QLabel(QStringLiteral("文字色"), this);
     colourCaption->setObjectName(QStringLiteral("colourCaption"));
-    colourCaption->setGeometry(du.rect(50, 158, 34, 9));
+    colourCaption->setGeometry(du.rect(50, 118, 34, 9));
     m_colourList = new QListWidget(this);
     m_colourList->setObjectName(QStringLiteral("colourList"));
     m_colourList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_colourList->setGeometry(du.rect(50, 167, 34, 31));
+    // Tall enough to show all eight colours at once.
+    m_colourList->setGeometry(du.rect(50, 127, 34, 71));
     m_colourList->viewport()->installEventFilter(this);
 
     auto *spacingCaption = new QLabel(QStringLiteral("行間隔"), this);
     spacingCaption->setObjectName(QStringLiteral("spacingCaption"));
-    spacingCaption->setGeometry(du.rect(92, 158, 34, 9));
+    spacingCaption->setGeometry(du.rect(92, 118, 34, 9));
     m_spacingEdit = new QLineEdit(this);
     m_spacingEdit->setObjectName(QStringLiteral("spacingEdit"));
-    m_spacingEdit->setGeometry(du.rect(92, 168, 22, 12));
+    m_spacingEdit->setGeometry(du.rect(92, 128, 22, 12));
     m_upDown = new LyricLayoutUpDown(m_spacingEdit, this);
     m_upDown->setObjectName(QStringLiteral("spacingUpDown"));
-    m_upDown->setGeometry(du.rect(114, 168, 9, 12));
+    m_upDown->setGeometry(du.rect(114, 128, 9, 12));
 
     m_rowBar = new QScrollBar(Qt::Vertical, this);
     m_rowBar->setObjectName(QStringLiteral("rowBar"));
