@@ -16,6 +16,8 @@ QString HelpWindow::contentsPath()
     const QStringList candidates = {
         appDir + QStringLiteral("/help/index.html"),
         appDir + QStringLiteral("/../share/velkan/help/index.html"),
+        // Programs of the build tree other than the editor itself (tests, tools).
+        appDir + QStringLiteral("/../src/help/index.html"),
     };
     for (const QString &c : candidates) {
         if (QFileInfo::exists(c))

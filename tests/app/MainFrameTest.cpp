@@ -4,6 +4,7 @@
 #include "form/CommandIds.h"
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
+#include "platform/HelpWindow.h"
 
 #include <QAction>
 #include <QLabel>
@@ -171,4 +172,15 @@ TEST_F(FrameTest, ClosingAsksOnlyWhenChanged)
     view()->scriptList().setModified(false);
     EXPECT_TRUE(frame->close());
     EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+}
+
+TEST_F(FrameTest, HelpOpensTheManualAndClosesWithTheForm)
+{
+    if (HelpWindow::contentsPath().isEmpty())
+        GTEST_SKIP() << "the manual is copied beside the editor when it is built";
+    frame->action(cmd::Help)->trigger();
+    EXPECT_TRUE(HelpWindow::isOpen());
+    EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+    frame.reset();
+    EXPECT_FALSE(HelpWindow::isOpen());
 }
