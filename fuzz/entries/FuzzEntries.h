@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The checks each fuzz target runs on one input. The libFuzzer targets and the
+// corpus replay test call the same functions, so a file that once broke a
+// promise keeps being checked by the ordinary test run.
+//
+// Each returns an empty string when the input kept every promise, else a
+// description of the broken one. Crashes and undefined behaviour are left to
+// the sanitizers.
+namespace velkan::fuzz {
+
+// The MIDI reader, the RMID unwrapping, the song length and the beat clock
+// driven by what the reader found.
+std::string checkMidiImage(std::string_view bytes);
+
+// Script load -> save -> load gives the same lines; a script that begins with
+// "@", ends every line with CR LF and holds no Ctrl-Z saves back byte for byte.
+std::string checkScriptRoundTrip(std::string_view bytes);
+
+// The @WAIT reader, the timing offset and appear/erase timings built on it,
+// and the Shift-JIS aware search.
+std::string checkWaitAndSearch(std::string_view bytes);
+
+// Display codec: bytes -> text -> bytes is the identity.
+std::string checkShiftJisCodec(std::string_view bytes);
+
+using Check = std::string (*)(std::string_view);
+
+// For LLVMFuzzerTestOneInput: runs the check and aborts with its message.
+int runCheck(Check check, const std::uint8_t *data, std::size_t size);
+
+} // namespace velkan::fuzz

@@ -1,0 +1,146 @@
+#include "FuzzEntries.h"
+
+#include "aids/core/LyricReveal.h"
+#include "aids/core/RevealTiming.h"
+#include "aids/core/ShiftJis.h"
+#include "aids/core/TimingOffset.h"
+#include "aids/core/WaitReading.h"
+#include "midi/BarMath.h"
+#include "script/ScriptFile.h"
+
+#include <vector>
+
+namespace velkan::fuzz {
+
+namespace {
+
+// Takes n bytes off the front (fewer when the input is shorter).
+std::string_view take(std::string_view &in, std::size_t n)
+{
+    n = std::min(n, in.size());
+    const std::string_view head = in.substr(0, n);
+    in.remove_prefix(n);
+    return head;
+}
+
+unsigned char takeByte(std::string_view &in)
+{
+    const std::string_view b = take(in, 1);
+    return b.empty() ? 0 : static_cast<unsigned char>(b[0]);
+}
+
+// A meter map as the reader could record it: quarters in file order, at least
+// one quarter per bar.
+MeterMap takeMeter(std::string_view &in)
+{
+    MeterMap meter;
+    const int count = takeByte(in) % 6;
+    std::int32_t quarter = 0;
+    for (int i = 0; i < count; ++i) {
+        quarter += takeByte(in) * 3;
+        const int perBar = takeByte(in);
+        meter.append({quarter, perBar == 0 ? 1 : perBar});
+    }
+    return meter;
+}
+
+// The search written the slow way: every character boundary, front to back.
+std::size_t naiveFind(std::string_view text, std::string_view needle)
+{
+    for (std::size_t i = 0; i < text.size();
+         i += isShiftJisLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1) {
+        if (text.substr(i).starts_with(needle))
+            return i;
+    }
+    return needle.empty() && text.empty() ? 0 : std::string_view::npos;
+}
+
+std::string checkWaitRoundTrip(std::int32_t bar, std::int32_t step, std::string_view tail)
+{
+    const MusicalPosition p{bar, step};
+    std::string line = formatWait(p);
+    // The reader looks for the comma and the bracket in the first 15 bytes.
+    if (line.find(')') < 15 && readWaitPosition(line + std::string(tail)) != p)
+        return "a written @WAIT did not read back: " + line;
+    return {};
+}
+
+std::string checkShifts(const std::vector<ScriptLine> &lines, const BarMath &bars)
+{
+    for (const ScriptLine &line : lines) {
+        for (int choice = 1; choice <= kTimingOffsetChoiceCount; ++choice) {
+            const auto shifted = shiftedWaitLine(line, timingOffsetSteps(choice), bars);
+            if (shifted.has_value() != isTimingOffsetTarget(line))
+                return "the offset rewrote a line that is no target, or missed one";
+            if (!shifted)
+                continue;
+            if (!shifted->starts_with("@WAIT("))
+                return "a shifted line lost its @WAIT(";
+            if (bars.isBeforeStart(readWaitPosition(*shifted)))
+                return "a shifted line stands before bar 1: " + *shifted;
+        }
+    }
+    std::vector<ScriptLine> copy = lines;
+    const TimingOffsetResult r = applyTimingOffset(copy, 12, bars);
+    if (copy.size() != lines.size() || r.heldAtStart > r.shifted)
+        return "the timing offset changed the number of lines";
+    return {};
+}
+
+std::string checkReveal(const std::vector<ScriptLine> &lines, std::string_view edit,
+                        const BarMath &bars)
+{
+    std::vector<std::string_view> selection(lines.begin(), lines.end());
+    for (int method = 1; method <= 3; ++method) {
+        const auto m = static_cast<RevealMethod>(method);
+        for (const RevealEdits &edits : {RevealEdits{std::string(edit), {}}, RevealEdits{{}, {}}}) {
+            for (const auto &r : {appearTiming(selection, edits, m, method, {}, bars),
+                                  eraseTiming(selection, edits, m, method, {}, bars)}) {
+                if (!r.changed)
+                    continue;
+                if (bars.isBeforeStart(readWaitPosition(r.edits.start)) ||
+                    bars.isBeforeStart(readWaitPosition(r.edits.end)))
+                    return "a reveal timing before bar 1: " + r.edits.start + " " + r.edits.end;
+            }
+        }
+        const auto appear = appearBlock(selection, m, method, edit, edit);
+        const auto erase = eraseBlock(selection, m, method, edit, edit);
+        if (appear.size() < 5 || erase.size() != appear.size())
+            return "appear and erase blocks of different lengths";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string checkWaitAndSearch(std::string_view bytes)
+{
+    std::string_view in = bytes;
+    const MeterMap meter = takeMeter(in);
+    const BarMath bars(&meter);
+    const std::string_view needle = take(in, takeByte(in) % 8);
+    const std::string_view text = in;
+
+    const std::size_t found = findShiftJis(text, needle);
+    if (found != naiveFind(text, needle))
+        return "the Shift-JIS search found " + std::to_string(found) + ", not " +
+               std::to_string(naiveFind(text, needle));
+
+    const MusicalPosition read = readWaitPosition(text);
+    if (std::string broken = checkWaitRoundTrip(read.bar, read.step, text); !broken.empty())
+        return broken;
+    if (isTimingLine(text) != (findShiftJis(text, "@WAIT") != std::string_view::npos))
+        return "isTimingLine disagrees with the search";
+    if (text.starts_with("@WAIT(") && readTimingLine(text) != read)
+        return "a line that begins @WAIT( read differently as a timing line";
+
+    // Keep the work per input bounded: a few hundred lines is plenty.
+    std::vector<ScriptLine> lines = splitScriptText(text);
+    if (lines.size() > 256)
+        lines.resize(256);
+    if (std::string broken = checkShifts(lines, bars); !broken.empty())
+        return broken;
+    return checkReveal(lines, needle, bars);
+}
+
+} // namespace velkan::fuzz
