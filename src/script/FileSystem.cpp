@@ -1,5 +1,6 @@
 #include "script/FileSystem.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -55,7 +56,8 @@ std::string FileSystem::resolveTarget(const std::string &path) const
         std::string next(target);
         if (next.empty() || next[0] != '/') {
             const auto slash = current.rfind('/');
-            next = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + next;
+            next =
+                (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + next;
         }
         current = next;
     }
@@ -74,7 +76,8 @@ bool FileSystem::canWrite(const std::string &path) const
         ::close(fd);
     }
     const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
@@ -152,6 +155,21 @@ const FileSystem &FileSystem::real()
 {
     static const FileSystem fs;
     return fs;
+}
+
+namespace {
+std::atomic<const FileSystem *> g_current{nullptr};
+} // namespace
+
+const FileSystem &FileSystem::current()
+{
+    const FileSystem *fs = g_current.load();
+    return fs ? *fs : real();
+}
+
+void FileSystem::setCurrent(const FileSystem *fs)
+{
+    g_current.store(fs);
 }
 
 } // namespace velkan

@@ -36,6 +36,12 @@ public:
     virtual void syncFolder(const std::string &folder) const;
 
     static const FileSystem &real();
+
+    // What loads and saves use when given no file system: the real one, or the
+    // one a test has put in place, so a whole form can be driven into any
+    // failure. The stand-in is not owned; nullptr puts the real one back.
+    static const FileSystem &current();
+    static void setCurrent(const FileSystem *fs);
 };
 
 } // namespace velkan

@@ -27,23 +27,23 @@ std::string joinScriptLines(const std::vector<ScriptLine> &lines);
 struct LoadResult {
     enum class Status { Ok, CannotOpen, ReadError };
     Status status = Status::Ok;
-    std::vector<ScriptLine> lines;  // on ReadError: the lines read before it
+    std::vector<ScriptLine> lines; // on ReadError: the lines read before it
 };
 
 // Reads a lyrics text or a WRD script, header rule applied.
-LoadResult loadScriptFile(const std::string &path, const FileSystem &fs = FileSystem::real());
+LoadResult loadScriptFile(const std::string &path, const FileSystem &fs = FileSystem::current());
 
 enum class SaveStatus {
     Ok,
-    CannotOpen,   // the target cannot be written: nothing was touched
-    WriteFailed,  // writing the new content failed: the old file is whole
+    CannotOpen,  // the target cannot be written: nothing was touched
+    WriteFailed, // writing the new content failed: the old file is whole
 };
 
 // Writes the lines to a temporary file beside the target, flushes it to disk
 // and renames it over the target (a symbolic link is followed, the file keeps
 // its permission bits), so a failure never leaves a half-written script.
 SaveStatus saveScriptFile(const std::string &path, const std::vector<ScriptLine> &lines,
-                          const FileSystem &fs = FileSystem::real());
+                          const FileSystem &fs = FileSystem::current());
 
 // Message for a status, in the program's language (UTF-8); empty for Ok.
 const char *messageFor(LoadResult::Status status);
