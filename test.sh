@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Velkan and runs the whole test suite.
-#   ./test.sh          the normal suite
-#   ./test.sh --asan   the whole suite under AddressSanitizer + UBSan
-#   ./test.sh --tsan   the timer and playback tests under ThreadSanitizer
+#   ./test.sh          the normal suite (it also replays the fuzz corpora)
+#   ./test.sh --asan   the whole suite under AddressSanitizer + UBSan (build-asan)
+#   ./test.sh --tsan   the timer, playback and stress tests under ThreadSanitizer (build-tsan)
+# Suppressions for third-party code only: tests/lsan.supp, tests/tsan.supp.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,7 +12,7 @@ for arg in "$@"; do
   case "$arg" in
     --asan) mode=asan ;;
     --tsan) mode=tsan ;;
-    -h|--help) sed -n '2,5p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,6p' "$0"; exit 0 ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
   esac
 done
@@ -28,8 +29,14 @@ esac
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
 
+here=$PWD
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+# Any finding fails the test that made it: sanitizer reports end the process
+# with an error, UBSan included.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/tests/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-suppressions=$here/tests/tsan.supp:second_deadlock_stack=1:halt_on_error=1}
 ctest_args=(--test-dir "$dir" --output-on-failure -j"$(nproc)")
 if [[ "$mode" == tsan ]]; then
   ctest_args+=(-R 'Timer|Playback|Sequencer|BeatClock|Stress')
