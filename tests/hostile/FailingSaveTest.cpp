@@ -1,0 +1,153 @@
+// Every way a save can fail, brought about through the file-system seam (the
+// tests run as root, where permission bits stop nothing) and driven through
+// the form's save button: the old file stays whole, the message says what
+// happened, and the script list and its changed state stay as they were.
+#include "form/FormTestSupport.h"
+
+#include "form/CommandIds.h"
+#include "form/VelkanView.h"
+#include "script/FileSystem.h"
+#include "script/Messages.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+
+using namespace velkan;
+using velkan::test::SeamedTest;
+
+namespace {
+
+enum class Failure {
+    None,
+    NoSpace,
+    WriteError,
+    SyncError,
+    CloseError,
+    RenameError,
+    ReadOnlyTarget,
+    NoTemp
+};
+
+// The real file system with one step made to fail.
+class FailingFileSystem final : public FileSystem {
+public:
+    explicit FailingFileSystem(Failure failure) : m_failure(failure) {}
+
+    bool canWrite(const std::string &path) const override
+    {
+        return m_failure != Failure::ReadOnlyTarget && FileSystem::canWrite(path);
+    }
+    int createTemp(const std::string &folder, std::string &tempPath) const override
+    {
+        if (m_failure == Failure::NoTemp)
+            return -1;
+        return FileSystem::createTemp(folder, tempPath);
+    }
+    bool write(int fd, std::string_view data) const override
+    {
+        switch (m_failure) {
+        case Failure::NoSpace:
+            // The disk fills half-way: part of the text is on it.
+            FileSystem::write(fd, data.substr(0, data.size() / 2));
+            errno = ENOSPC;
+            return false;
+        case Failure::WriteError:
+            errno = EIO;
+            return false;
+        default:
+            return FileSystem::write(fd, data);
+        }
+    }
+    bool sync(int fd) const override
+    {
+        return m_failure != Failure::SyncError && FileSystem::sync(fd);
+    }
+    bool close(int fd) const override
+    {
+        const bool ok = FileSystem::close(fd);
+        return ok && m_failure != Failure::CloseError;
+    }
+    bool rename(const std::string &from, const std::string &to) const override
+    {
+        return m_failure != Failure::RenameError && FileSystem::rename(from, to);
+    }
+
+private:
+    Failure m_failure;
+};
+
+struct SaveCase {
+    const char *name;
+    Failure failure;
+    bool missingFolder;
+    const char *message;
+};
+
+const SaveCase kCases[] = {
+    {"NoSpace", Failure::NoSpace, false, messages::kWriteFailed},
+    {"WriteError", Failure::WriteError, false, messages::kWriteFailed},
+    {"SyncError", Failure::SyncError, false, messages::kWriteFailed},
+    {"CloseError", Failure::CloseError, false, messages::kWriteFailed},
+    {"RenameError", Failure::RenameError, false, messages::kWriteFailed},
+    {"ReadOnlyTarget", Failure::ReadOnlyTarget, false, messages::kCannotOpenWrd},
+    {"NoTemporaryFile", Failure::NoTemp, false, messages::kCannotOpenWrd},
+    {"MissingFolder", Failure::None, true, messages::kCannotOpenWrd},
+};
+
+class FailingSaveTest : public SeamedTest, public ::testing::WithParamInterface<SaveCase> {
+protected:
+    void TearDown() override
+    {
+        FileSystem::setCurrent(nullptr);
+        SeamedTest::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_P(FailingSaveTest, OldFileWholeMessageClearListUnchanged)
+{
+    const SaveCase &c = GetParam();
+    VelkanView view;
+    view.show();
+    const std::vector<ScriptLine> lines = {"@WAIT(1,0);", "\x89\xCC\x8E\x8C", "", "@END();"};
+    view.scriptList().assign(lines);
+    view.scriptList().setModified(true);
+    view.selectLine(1);
+
+    const std::string old = "@OLD();\r\nthe author's earlier work\r\n";
+    const QString target = c.missingFolder ? m_dir.filePath(QStringLiteral("gone/script.wrd"))
+                                           : writeTemp(QStringLiteral("script.wrd"), old);
+    const FailingFileSystem failing(c.failure);
+    FileSystem::setCurrent(&failing);
+    FileDialog::setNextFileName(target);
+    view.runCommand(cmd::WrdSave);
+    FileSystem::setCurrent(nullptr);
+
+    EXPECT_EQ(MessageBox::shownTexts(), QStringList{QString::fromUtf8(c.message)});
+    if (c.missingFolder)
+        EXPECT_FALSE(QFileInfo::exists(target));
+    else
+        EXPECT_EQ(readFile(target), old);
+    // Nothing half-written is left beside it.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+              c.missingFolder ? QStringList{} : QStringList{QStringLiteral("script.wrd")});
+    EXPECT_EQ(view.scriptList().lines(), lines);
+    EXPECT_TRUE(view.scriptList().isModified());
+    EXPECT_EQ(view.selectedIndex(), 1);
+
+    // The same save without the fault goes through.
+    if (!c.missingFolder) {
+        MessageBox::clearShown();
+        FileDialog::setNextFileName(target);
+        view.runCommand(cmd::WrdSave);
+        EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+        EXPECT_EQ(readFile(target), "@WAIT(1,0);\r\n\x89\xCC\x8E\x8C\r\n\r\n@END();\r\n");
+        EXPECT_FALSE(view.scriptList().isModified());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, FailingSaveTest, ::testing::ValuesIn(kCases),
+                         [](const auto &info) { return std::string(info.param.name); });

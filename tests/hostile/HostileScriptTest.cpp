@@ -1,0 +1,175 @@
+// Scripts no author means to write, through the whole form: load, edit with
+// every line-editing command, save, load again. The lines must survive
+// byte for byte, whatever the bytes.
+#include "form/FormTestSupport.h"
+
+#include "form/CommandIds.h"
+#include "form/ScriptListView.h"
+#include "form/VelkanView.h"
+#include "platform/ShiftJisCodec.h"
+#include "script/ScriptFile.h"
+
+#include <QLineEdit>
+#include <QTest>
+
+#include <functional>
+
+using namespace velkan;
+using velkan::test::SeamedTest;
+
+namespace {
+
+std::vector<ScriptLine> withHeader(std::vector<ScriptLine> body)
+{
+    std::vector<ScriptLine> lines = kDefaultHeader;
+    lines.insert(lines.end(), body.begin(), body.end());
+    lines.emplace_back(kClosingLine);
+    return lines;
+}
+
+struct HostileScript {
+    const char *name;
+    std::function<std::string()> bytes;
+    std::function<std::vector<ScriptLine>()> lines; // what the load must give
+    int editRow;                                    // a hostile line to edit
+};
+
+std::string millionLines()
+{
+    std::string text;
+    text.reserve(3'000'000);
+    for (int i = 0; i < 1'000'000; ++i) {
+        text += 'l';
+        text += static_cast<char>('0' + i % 10);
+        text += '\n';
+    }
+    return text;
+}
+
+// 10 MB of Shift-JIS: "歌詞" and ASCII, on one line.
+std::string tenMegabyteLine()
+{
+    std::string line;
+    line.reserve(10'000'000);
+    while (line.size() < 10'000'000)
+        line += "\x89\xCC\x8E\x8C lyric ";
+    return line;
+}
+
+const HostileScript kScripts[] = {
+    {"NulBytes", [] { return std::string("@A\0B\r\n\0\r\nC", 10); },
+     [] {
+         return std::vector<ScriptLine>{std::string("@A\0B", 4), std::string(1, '\0'), "C"};
+     },
+     1},
+    {"TenMegabyteLine", [] { return "@LONG\r\n" + tenMegabyteLine() + "\r\n"; },
+     [] {
+         return std::vector<ScriptLine>{"@LONG", tenMegabyteLine()};
+     },
+     1},
+    {"MillionLines", millionLines,
+     [] {
+         std::vector<ScriptLine> body;
+         body.reserve(1'000'000);
+         for (int i = 0; i < 1'000'000; ++i)
+             body.push_back({'l', static_cast<char>('0' + i % 10)});
+         return withHeader(std::move(body));
+     },
+     500'000},
+    {"OnlyCtrlZ", [] { return std::string("\x1A"); }, [] { return withHeader({}); }, 4},
+    {"InvalidShiftJis", [] { return std::string("@\x81\r\n\xFF\xFE\x80\xA0\x81\x7F\r\n\x82"); },
+     [] {
+         return std::vector<ScriptLine>{"@\x81", "\xFF\xFE\x80\xA0\x81\x7F", "\x82"};
+     },
+     1},
+    {"LineFeedsOnly", [] { return std::string("@a\nb\n\nc"); },
+     [] {
+         return std::vector<ScriptLine>{"@a", "b", "", "c"};
+     },
+     1},
+    {"CarriageReturnsOnly", [] { return std::string("@a\rb\rc\r"); },
+     [] { return std::vector<ScriptLine>{"@a\rb\rc\r"}; }, 0},
+};
+
+class HostileScriptTest : public SeamedTest, public ::testing::WithParamInterface<HostileScript> {
+protected:
+    void SetUp() override
+    {
+        SeamedTest::SetUp();
+        view = std::make_unique<VelkanView>();
+        view->show();
+    }
+    void TearDown() override
+    {
+        view.reset();
+        SeamedTest::TearDown();
+    }
+    void load(const QString &path)
+    {
+        MessageBox::setNextAnswer(MessageBox::Discard);
+        FileDialog::setNextFileName(path);
+        view->runCommand(cmd::LyricsLoad);
+    }
+    void save(const QString &path)
+    {
+        FileDialog::setNextFileName(path);
+        view->runCommand(cmd::WrdSave);
+    }
+    void typeLine(const QString &text) { view->lineEdit()->setText(text); }
+
+    std::unique_ptr<VelkanView> view;
+};
+
+} // namespace
+
+TEST_P(HostileScriptTest, LoadEditSaveLoadKeepsEveryByte)
+{
+    const HostileScript &script = GetParam();
+    load(writeTemp(QStringLiteral("hostile.txt"), script.bytes()));
+    ASSERT_TRUE(MessageBox::shownTexts().isEmpty())
+        << MessageBox::shownTexts().join(u'\n').toStdString();
+    std::vector<ScriptLine> expected = script.lines();
+    ASSERT_EQ(view->scriptList().lines().size(), expected.size());
+    ASSERT_TRUE(view->scriptList().lines() == expected) << "the load changed some line";
+    ASSERT_EQ(view->listView()->model()->rowCount(), static_cast<int>(expected.size()));
+
+    // Change then overwrite: the line goes through the edit box and back unchanged.
+    const int row = script.editRow;
+    view->selectLine(row);
+    view->runCommand(cmd::Change);
+    view->runCommand(cmd::Overwrite);
+    EXPECT_EQ(view->scriptList().text(row).size(), expected[static_cast<std::size_t>(row)].size());
+    EXPECT_TRUE(view->scriptList().text(row) == expected[static_cast<std::size_t>(row)])
+        << "a line changed on its way through the line edit box";
+
+    // Insert a typed line before the hostile one, overwrite another, delete the last.
+    view->selectLine(row);
+    typeLine(QStringLiteral("挿入した行"));
+    view->runCommand(cmd::Insert);
+    expected.insert(expected.begin() + row, *ShiftJis::encode(QStringLiteral("挿入した行")));
+    view->selectLine(0);
+    typeLine(QStringLiteral("@WAIT(3,48);"));
+    view->runCommand(cmd::Overwrite);
+    expected[0] = "@WAIT(3,48);";
+    view->selectLine(static_cast<int>(expected.size()) - 1);
+    view->runCommand(cmd::Delete);
+    expected.pop_back();
+    ASSERT_TRUE(view->scriptList().lines() == expected) << "an edit went astray";
+    EXPECT_TRUE(MessageBox::shownTexts().isEmpty())
+        << MessageBox::shownTexts().join(u'\n').toStdString();
+
+    // Save, then load what was saved: the same lines, byte for byte.
+    const QString saved = m_dir.filePath(QStringLiteral("saved.wrd"));
+    save(saved);
+    EXPECT_TRUE(MessageBox::shownTexts().isEmpty())
+        << MessageBox::shownTexts().join(u'\n').toStdString();
+    EXPECT_TRUE(readFile(saved) == joinScriptLines(expected))
+        << "the file is not the lines with CR LF";
+    view->scriptList().clear();
+    load(saved);
+    EXPECT_EQ(view->scriptList().count(), static_cast<int>(expected.size()));
+    EXPECT_TRUE(view->scriptList().lines() == expected) << "save -> load changed some line";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, HostileScriptTest, ::testing::ValuesIn(kScripts),
+                         [](const auto &info) { return std::string(info.param.name); });
