@@ -1,6 +1,7 @@
 // Scripts no author means to write, through the whole form: load, edit with
 // every line-editing command, save, load again. The lines must survive
 // byte for byte, whatever the bytes.
+#include "HostileScripts.h"
 #include "form/FormTestSupport.h"
 
 #include "form/CommandIds.h"
@@ -12,84 +13,11 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include <functional>
-
 using namespace velkan;
+using velkan::test::HostileScript;
 using velkan::test::SeamedTest;
 
 namespace {
-
-std::vector<ScriptLine> withHeader(std::vector<ScriptLine> body)
-{
-    std::vector<ScriptLine> lines = kDefaultHeader;
-    lines.insert(lines.end(), body.begin(), body.end());
-    lines.emplace_back(kClosingLine);
-    return lines;
-}
-
-struct HostileScript {
-    const char *name;
-    std::function<std::string()> bytes;
-    std::function<std::vector<ScriptLine>()> lines; // what the load must give
-    int editRow;                                    // a hostile line to edit
-};
-
-std::string millionLines()
-{
-    std::string text;
-    text.reserve(3'000'000);
-    for (int i = 0; i < 1'000'000; ++i) {
-        text += 'l';
-        text += static_cast<char>('0' + i % 10);
-        text += '\n';
-    }
-    return text;
-}
-
-// 10 MB of Shift-JIS: "歌詞" and ASCII, on one line.
-std::string tenMegabyteLine()
-{
-    std::string line;
-    line.reserve(10'000'000);
-    while (line.size() < 10'000'000)
-        line += "\x89\xCC\x8E\x8C lyric ";
-    return line;
-}
-
-const HostileScript kScripts[] = {
-    {"NulBytes", [] { return std::string("@A\0B\r\n\0\r\nC", 10); },
-     [] {
-         return std::vector<ScriptLine>{std::string("@A\0B", 4), std::string(1, '\0'), "C"};
-     },
-     1},
-    {"TenMegabyteLine", [] { return "@LONG\r\n" + tenMegabyteLine() + "\r\n"; },
-     [] {
-         return std::vector<ScriptLine>{"@LONG", tenMegabyteLine()};
-     },
-     1},
-    {"MillionLines", millionLines,
-     [] {
-         std::vector<ScriptLine> body;
-         body.reserve(1'000'000);
-         for (int i = 0; i < 1'000'000; ++i)
-             body.push_back({'l', static_cast<char>('0' + i % 10)});
-         return withHeader(std::move(body));
-     },
-     500'000},
-    {"OnlyCtrlZ", [] { return std::string("\x1A"); }, [] { return withHeader({}); }, 4},
-    {"InvalidShiftJis", [] { return std::string("@\x81\r\n\xFF\xFE\x80\xA0\x81\x7F\r\n\x82"); },
-     [] {
-         return std::vector<ScriptLine>{"@\x81", "\xFF\xFE\x80\xA0\x81\x7F", "\x82"};
-     },
-     1},
-    {"LineFeedsOnly", [] { return std::string("@a\nb\n\nc"); },
-     [] {
-         return std::vector<ScriptLine>{"@a", "b", "", "c"};
-     },
-     1},
-    {"CarriageReturnsOnly", [] { return std::string("@a\rb\rc\r"); },
-     [] { return std::vector<ScriptLine>{"@a\rb\rc\r"}; }, 0},
-};
 
 class HostileScriptTest : public SeamedTest, public ::testing::WithParamInterface<HostileScript> {
 protected:
@@ -171,5 +99,6 @@ TEST_P(HostileScriptTest, LoadEditSaveLoadKeepsEveryByte)
     EXPECT_TRUE(view->scriptList().lines() == expected) << "save -> load changed some line";
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, HostileScriptTest, ::testing::ValuesIn(kScripts),
+INSTANTIATE_TEST_SUITE_P(Scripts, HostileScriptTest,
+                         ::testing::ValuesIn(velkan::test::kHostileScripts),
                          [](const auto &info) { return std::string(info.param.name); });
