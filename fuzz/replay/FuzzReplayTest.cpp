@@ -18,6 +18,11 @@ struct Target {
     Check check;
 };
 
+void PrintTo(const Target &target, std::ostream *os)
+{
+    *os << target.name;
+}
+
 const Target kTargets[] = {
     {"fuzz_midi_image", velkan::fuzz::checkMidiImage},
     {"fuzz_script_round_trip", velkan::fuzz::checkScriptRoundTrip},

@@ -85,6 +85,11 @@ struct SaveCase {
     const char *message;
 };
 
+void PrintTo(const SaveCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 const SaveCase kCases[] = {
     {"NoSpace", Failure::NoSpace, false, messages::kWriteFailed},
     {"WriteError", Failure::WriteError, false, messages::kWriteFailed},

@@ -4,6 +4,7 @@
 #include "script/ScriptFile.h"
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,12 @@ struct HostileScript {
     std::function<std::vector<ScriptLine>()> lines; // what the load must give
     int editRow;                                    // a hostile line to edit
 };
+
+// Test names and ctest lines show the script's name, not its bytes.
+inline void PrintTo(const HostileScript &script, std::ostream *os)
+{
+    *os << script.name;
+}
 
 inline std::string millionLines()
 {
