@@ -45,6 +45,13 @@ QString fromUtf8(std::string_view text)
 
 } // namespace
 
+LyricLayoutDialog::~LyricLayoutDialog()
+{
+    // The model watches m_lyrics, a member that goes before the children do.
+    m_list->setModel(nullptr);
+    delete m_model;
+}
+
 LyricLayoutDialog::LyricLayoutDialog(VelkanView &view) : QDialog(&view), m_view(view)
 {
     setObjectName(QStringLiteral("lyricLayoutDialog"));

@@ -46,6 +46,7 @@ public:
     };
 
     explicit LyricLayoutDialog(VelkanView &view);
+    ~LyricLayoutDialog() override;
 
     QWidget *control(int id) const;
     ScriptListView *lyricList() const { return m_list; }

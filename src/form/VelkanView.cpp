@@ -119,6 +119,10 @@ VelkanView::~VelkanView()
     delete m_playback;
     m_playback = nullptr;
     HelpWindow::close();
+    // The model watches m_scriptList, a member that goes before the children do.
+    m_list->setModel(nullptr);
+    delete m_model;
+    m_model = nullptr;
     if (g_current == this)
         g_current = nullptr;
 }
