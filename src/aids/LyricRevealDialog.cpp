@@ -118,10 +118,10 @@ void LyricRevealDialog::buildControls()
 
     m_appearGroup = new QButtonGroup(this);
     m_eraseGroup = new QButtonGroup(this);
-    for (const ControlSpec &spec : kControls) {
-        const QString text = QString::fromUtf16(spec.text);
+    for (const ControlSpec &ctl : kControls) {
+        const QString text = QString::fromUtf16(ctl.text);
         QWidget *w = nullptr;
-        switch (spec.kind) {
+        switch (ctl.kind) {
         case Kind::Static:
             w = new QLabel(text, this);
             break;
@@ -130,8 +130,8 @@ void LyricRevealDialog::buildControls()
             break;
         case Kind::Radio: {
             auto *r = new QRadioButton(text, this);
-            const bool appear = spec.id <= AppearCharByChar;
-            (appear ? m_appearGroup : m_eraseGroup)->addButton(r, spec.id);
+            const bool appear = ctl.id <= AppearCharByChar;
+            (appear ? m_appearGroup : m_eraseGroup)->addButton(r, ctl.id);
             w = r;
             break;
         }
@@ -146,15 +146,15 @@ void LyricRevealDialog::buildControls()
         case Kind::Edit:
         case Kind::ReadOnlyEdit: {
             auto *e = new QLineEdit(this);
-            e->setReadOnly(spec.kind == Kind::ReadOnlyEdit);
+            e->setReadOnly(ctl.kind == Kind::ReadOnlyEdit);
             w = e;
             break;
         }
         }
-        w->setObjectName(QString::fromLatin1(spec.objectName));
-        w->setGeometry(du.rect(spec.x, spec.y, spec.w, spec.h));
-        if (spec.id != 0)
-            m_controls[spec.id] = w;
+        w->setObjectName(QString::fromLatin1(ctl.objectName));
+        w->setGeometry(du.rect(ctl.x, ctl.y, ctl.w, ctl.h));
+        if (ctl.id != 0)
+            m_controls[ctl.id] = w;
     }
     // The frames stay behind the controls drawn over them.
     for (QGroupBox *g : findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly))

@@ -138,13 +138,13 @@ void VelkanView::buildControls()
     m_formSize = du.size(kFormWidthDu, kFormHeightDu);
     m_model = new ScriptListModel(&m_scriptList, this);
 
-    for (const ControlSpec &spec : kControls) {
-        const QString text = QString::fromUtf16(spec.text);
+    for (const ControlSpec &ctl : kControls) {
+        const QString text = QString::fromUtf16(ctl.text);
         QWidget *w = nullptr;
-        switch (spec.kind) {
+        switch (ctl.kind) {
         case Kind::Group: {
             auto *g = new QGroupBox(text, this);
-            if (spec.id == cmd::FileGroup)
+            if (ctl.id == cmd::FileGroup)
                 m_fileGroup = g;
             w = g;
             break;
@@ -152,7 +152,7 @@ void VelkanView::buildControls()
         case Kind::Button: {
             auto *b = new QPushButton(text, this);
             b->setAutoDefault(false);
-            const int id = spec.id;
+            const int id = ctl.id;
             connect(b, &QPushButton::clicked, this, [this, id] { runCommand(id); });
             w = b;
             break;
@@ -160,11 +160,11 @@ void VelkanView::buildControls()
         case Kind::Static:
         case Kind::StaticRight: {
             auto *l = new QLabel(text, this);
-            l->setAlignment((spec.kind == Kind::StaticRight ? Qt::AlignRight : Qt::AlignLeft) |
+            l->setAlignment((ctl.kind == Kind::StaticRight ? Qt::AlignRight : Qt::AlignLeft) |
                             Qt::AlignTop);
-            if (spec.id == cmd::DragBar)
+            if (ctl.id == cmd::DragBar)
                 m_dragBar = l;
-            if (spec.id == cmd::BarCount)
+            if (ctl.id == cmd::BarCount)
                 m_barCount = l;
             w = l;
             break;
@@ -177,7 +177,7 @@ void VelkanView::buildControls()
         case Kind::EditRight: {
             auto *e = new QLineEdit(this);
             e->setAlignment(Qt::AlignRight);
-            (spec.id == cmd::BarBox ? m_barBox : m_beatBox) = e;
+            (ctl.id == cmd::BarBox ? m_barBox : m_beatBox) = e;
             w = e;
             break;
         }
@@ -199,15 +199,15 @@ void VelkanView::buildControls()
             w = m_helpPanel;
             break;
         }
-        w->setObjectName(QString::fromLatin1(spec.objectName));
-        QRect r = du.rect(spec.x, spec.y, spec.w, spec.h);
+        w->setObjectName(QString::fromLatin1(ctl.objectName));
+        QRect r = du.rect(ctl.x, ctl.y, ctl.w, ctl.h);
         // A label whose text is wider than its box in this face grows to the
         // right rather than being cut off.
-        if (auto *label = qobject_cast<QLabel *>(w); label && spec.kind == Kind::Static)
+        if (auto *label = qobject_cast<QLabel *>(w); label && ctl.kind == Kind::Static)
             r.setWidth(std::max(r.width(), label->sizeHint().width()));
         w->setGeometry(r);
-        if (spec.id)
-            m_controls[spec.id] = w;
+        if (ctl.id)
+            m_controls[ctl.id] = w;
     }
     // Group boxes stay behind the buttons they frame.
     for (QGroupBox *g : findChildren<QGroupBox *>())
