@@ -20,6 +20,13 @@ int ScriptListModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : m_list->count();
 }
 
+QModelIndex ScriptListModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (column != 0 || parent.isValid() || !m_list->isValidIndex(row))
+        return {};
+    return createIndex(row, 0);
+}
+
 QVariant ScriptListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || !m_list->isValidIndex(index.row()))

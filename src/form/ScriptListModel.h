@@ -18,6 +18,9 @@ public:
     ~ScriptListModel() override;
 
     int rowCount(const QModelIndex &parent = {}) const override;
+    // The view asks for an index of every row whenever it lays itself out;
+    // this answers without the base class's round of virtual calls.
+    QModelIndex index(int row, int column = 0, const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
     ScriptList *scriptList() const { return m_list; }
