@@ -10,6 +10,8 @@
 #include "platform/MessageBox.h"
 
 #include <QAbstractSlider>
+#include <QApplication>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -144,7 +146,13 @@ void Playback::midiLoad()
     // The reader's lines are the song's, not the author's work.
     list.setModified(false);
 
-    const SeqResult opened = m_sequencer->open(path.toStdString());
+    SeqResult opened;
+    {
+        // The first open loads the SoundFont, which can take a few seconds.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        opened = m_sequencer->open(path.toStdString());
+    }
     if (!opened) {
         report(opened);
         m_view.window()->setWindowTitle(QStringLiteral("無題"));
