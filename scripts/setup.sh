@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libfluidsynth-dev timgm6mb-soundfont
   fonts-ipafont-gothic
   libgtest-dev googletest libbenchmark-dev

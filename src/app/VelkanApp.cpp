@@ -6,6 +6,9 @@
 #include "platform/MessageBox.h"
 
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -21,6 +24,12 @@ VelkanApp::VelkanApp(int &argc, char **argv) : QApplication(argc, argv)
     setStyle(QStringLiteral("Fusion"));
     Fonts::registerSubstitutions();
     setFont(Fonts::formFont());
+    // Everything the program says is Japanese: so are Qt's own dialogs
+    // (file dialogs, standard buttons), whatever the desktop's language.
+    auto *qtTranslator = new QTranslator(this);
+    if (qtTranslator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtTranslator);
     setWindowIcon(appIcon());
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class QFileDialog;
 class QWidget;
 
 namespace velkan {
@@ -15,6 +16,12 @@ public:
     static QString getOpenFileName(QWidget *parent, const QStringList &filters);
     // Asks before an existing file is replaced; a name without extension is used as typed.
     static QString getSaveFileName(QWidget *parent, const QStringList &filters);
+
+    // The patterns a filter text names: "TXT/WRDﾌｧｲﾙ(*.TXT;*.WRD)" gives
+    // *.TXT and *.WRD; "*.*" means every file.
+    static QStringList patternsOf(const QString &filter);
+    // Sets the filters on a dialog so that its file list follows them.
+    static void configure(QFileDialog &dialog, const QStringList &filters);
 
     static void setTestMode(bool on);
     static void setNextFileName(const QString &name);
