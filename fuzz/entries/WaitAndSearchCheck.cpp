@@ -2,7 +2,7 @@
 
 #include "aids/core/LyricReveal.h"
 #include "aids/core/RevealTiming.h"
-#include "aids/core/ShiftJis.h"
+#include "script/ShiftJisText.h"
 #include "aids/core/TimingOffset.h"
 #include "aids/core/WaitReading.h"
 #include "midi/BarMath.h"

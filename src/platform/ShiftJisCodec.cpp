@@ -1,5 +1,7 @@
 #include "platform/ShiftJisCodec.h"
 
+#include "script/ShiftJisText.h"
+
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -12,7 +14,6 @@ namespace {
 constexpr char16_t kRawByteBase = 0xF700;      // U+F700..U+F7FF: raw bytes
 constexpr char16_t kSelectorBase = 0xFE00;     // variation selectors 1..16
 
-bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 bool isTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 struct Tables {
@@ -55,7 +56,7 @@ Tables buildTables()
     };
 
     for (int b = 0; b < 256; ++b) {
-        if (isLeadByte(static_cast<unsigned char>(b)))
+        if (isShiftJisLeadByte(static_cast<unsigned char>(b)))
             continue;
         const char16_t c = decodeOne(QByteArray(1, static_cast<char>(b)));
         if (c && encodeOne(c) == b) {
@@ -66,7 +67,7 @@ Tables buildTables()
     // Gather every double-byte code by character, canonical first.
     QHash<char16_t, std::vector<std::uint16_t>> others;
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
-        if (!isLeadByte(static_cast<unsigned char>(lead)))
+        if (!isShiftJisLeadByte(static_cast<unsigned char>(lead)))
             continue;
         for (int trail = 0x40; trail <= 0xFC; ++trail) {
             if (!isTrailByte(static_cast<unsigned char>(trail)))
@@ -124,7 +125,7 @@ QString decodeImpl(std::string_view bytes, std::size_t maxBytes)
     const std::size_t n = std::min(bytes.size(), maxBytes);
     while (i < n) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        if (isLeadByte(b) && i + 1 < bytes.size()) {
+        if (isShiftJisLeadByte(b) && i + 1 < bytes.size()) {
             const auto trail = static_cast<unsigned char>(bytes[i + 1]);
             const std::size_t index = static_cast<std::size_t>((b - 0x80) * 256 + trail);
             if (isTrailByte(trail) && t.dbcs[index]) {
@@ -137,7 +138,7 @@ QString decodeImpl(std::string_view bytes, std::size_t maxBytes)
                 continue;
             }
         }
-        if (!isLeadByte(b) && t.single[b])
+        if (!isShiftJisLeadByte(b) && t.single[b])
             out.append(QChar(t.single[b]));
         else
             out.append(QChar(static_cast<char16_t>(kRawByteBase + b)));

@@ -1,6 +1,6 @@
 #include "aids/core/LyricReveal.h"
 
-#include "aids/core/ShiftJis.h"
+#include "script/ShiftJisText.h"
 #include "aids/core/WaitReading.h"
 
 #include <algorithm>

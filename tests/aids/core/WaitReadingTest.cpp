@@ -1,5 +1,5 @@
 #include "aids/core/WaitReading.h"
-#include "aids/core/ShiftJis.h"
+#include "script/ShiftJisText.h"
 
 #include <gtest/gtest.h>
 

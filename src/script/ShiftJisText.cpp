@@ -1,4 +1,4 @@
-#include "aids/core/ShiftJis.h"
+#include "script/ShiftJisText.h"
 
 namespace velkan {
 
