@@ -168,7 +168,7 @@ int VelkanTool::runShift(const ToolArgs &args)
     std::string bytes;
     if (!readInput(args.operands[1], bytes))
         return kExitFailure;
-    std::vector<ScriptLine> lines = splitScriptText(bytes);
+    std::vector<ScriptLine> lines = splitScriptText(bytes).toVector();
 
     const BarMath bars(song ? &song->timing.meter : nullptr);
     const TimingOffsetResult result = applyTimingOffset(lines, *steps, bars);
@@ -212,7 +212,7 @@ bool VelkanTool::readInput(const std::string &name, std::string &bytes)
 }
 
 bool VelkanTool::writeScript(const std::optional<std::string> &output,
-                             const std::vector<ScriptLine> &lines)
+                             const ScriptLines &lines)
 {
     if (!output || *output == kStandardStream) {
         m_out << joinScriptLines(lines);

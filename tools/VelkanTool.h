@@ -41,7 +41,7 @@ private:
     bool readInput(const std::string &name, std::string &bytes);
     // Writes the lines as the editor saves them, to OUT or standard output.
     bool writeScript(const std::optional<std::string> &output,
-                     const std::vector<ScriptLine> &lines);
+                     const ScriptLines &lines);
     bool flushOut();
 
     std::ostream &m_out;

@@ -3,6 +3,7 @@
 #include "script/FileSystem.h"
 #include "script/ScriptFile.h"
 
+#include <algorithm>
 #include <map>
 
 namespace velkan::fuzz {
@@ -77,11 +78,58 @@ bool isSavedForm(std::string_view text)
     return true;
 }
 
+// Edits driven by the input's own bytes, made on the loaded lines and on a
+// plain vector side by side; a copy taken half-way must not change.
+std::string checkEdits(ScriptLines lines, std::string_view ops)
+{
+    std::vector<ScriptLine> expected = lines.toVector();
+    ScriptLines snapshot;
+    std::vector<ScriptLine> snapshotExpected;
+    ops = ops.substr(0, 64);
+    for (std::size_t k = 0; k + 1 < ops.size(); k += 2) {
+        const auto op = static_cast<unsigned char>(ops[k]) % 5;
+        const std::size_t at = static_cast<unsigned char>(ops[k + 1]) % (expected.size() + 1);
+        const bool inside = at < expected.size();
+        // A new line is often a piece of a line already there.
+        const ScriptLine piece = inside ? ScriptLine(lines[at].substr(lines[at].size() / 2)) : "@X";
+        switch (op) {
+        case 0:
+            lines.insert(at, inside ? lines[at].substr(lines[at].size() / 2) : std::string_view("@X"));
+            expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(at), piece);
+            break;
+        case 1:
+            if (inside) {
+                lines.replace(at, lines[at].substr(lines[at].size() / 2));
+                expected[at] = piece;
+            }
+            break;
+        case 2:
+            lines.erase(at, 2);
+            expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(at),
+                           expected.begin() + static_cast<std::ptrdiff_t>(std::min(at + 2, expected.size())));
+            break;
+        case 3:
+            lines.insert(at, std::vector<ScriptLine>{piece, "@Y"});
+            expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(at), {piece, "@Y"});
+            break;
+        default:
+            snapshot = lines;
+            snapshotExpected = expected;
+            break;
+        }
+        if (lines != expected)
+            return "an edit of the loaded lines went wrong";
+    }
+    if (snapshot != snapshotExpected)
+        return "a copy of the lines changed with the original";
+    return {};
+}
+
 } // namespace
 
 std::string checkScriptRoundTrip(std::string_view bytes)
 {
-    const std::vector<ScriptLine> split = splitScriptText(bytes);
+    const std::vector<ScriptLine> split = splitScriptText(bytes).toVector();
     for (const ScriptLine &line : split) {
         if (line.find('\n') != std::string::npos || line.find('\x1A') != std::string::npos)
             return "a line kept a line feed or a Ctrl-Z";
@@ -111,7 +159,7 @@ std::string checkScriptRoundTrip(std::string_view bytes)
 
     if (isSavedForm(bytes) && saved != bytes)
         return "a finished script did not save back byte for byte";
-    return {};
+    return checkEdits(first.lines, bytes.substr(bytes.size() / 2));
 }
 
 } // namespace velkan::fuzz

@@ -135,7 +135,7 @@ std::string checkWaitAndSearch(std::string_view bytes)
         return "a line that begins @WAIT( read differently as a timing line";
 
     // Keep the work per input bounded: a few hundred lines is plenty.
-    std::vector<ScriptLine> lines = splitScriptText(text);
+    std::vector<ScriptLine> lines = splitScriptText(text).toVector();
     if (lines.size() > 256)
         lines.resize(256);
     if (std::string broken = checkShifts(lines, bars); !broken.empty())

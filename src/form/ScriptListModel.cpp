@@ -33,7 +33,7 @@ QVariant ScriptListModel::data(const QModelIndex &index, int role) const
         return {};
     if (role != Qt::DisplayRole)
         return {};
-    const ScriptLine &line = m_list->at(index.row());
+    const std::string_view line = m_list->at(index.row());
     if (line.size() <= kDisplayPrefixBytes)
         return ShiftJis::decode(line);
     return ShiftJis::decodePrefix(line, kDisplayPrefixBytes) + QStringLiteral("…");

@@ -1,5 +1,6 @@
 #include "script/FileSystem.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -21,20 +22,30 @@ FileSystem::ReadStatus FileSystem::readAll(const std::string &path, std::string 
         ::close(fd);
         return ReadStatus::CannotOpen;
     }
+    // A regular file is read straight into place; then, and for anything else
+    // (a pipe, a file that grows while read), in pieces until the end.
+    std::size_t got = 0;
     if (S_ISREG(st.st_mode) && st.st_size > 0)
-        out.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[1 << 16];
+        out.resize(static_cast<std::size_t>(st.st_size));
+    char piece[1 << 16];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const bool inPlace = got < out.size();
+        char *into = inPlace ? out.data() + got : piece;
+        const std::size_t room = inPlace ? out.size() - got : sizeof piece;
+        const ssize_t n = ::read(fd, into, room);
         if (n > 0) {
-            out.append(buffer, static_cast<std::size_t>(n));
+            if (!inPlace)
+                out.append(piece, static_cast<std::size_t>(n));
+            got += static_cast<std::size_t>(n);
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
+            out.resize(got);
             ::close(fd);
             return ReadStatus::ReadError;
         }
     }
+    out.resize(got);
     ::close(fd);
     return ReadStatus::Ok;
 }

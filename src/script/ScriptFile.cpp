@@ -13,48 +13,47 @@ const std::vector<ScriptLine> kDefaultHeader = {
     "@PAL(#3,000,e00,0e0,00e,ee0,e0e,0ee,7e0,07e,70e,e70,0e7,e07,f7b,bf7,7bf);",
 };
 
-std::vector<ScriptLine> splitScriptText(std::string_view text)
+ScriptLines splitScriptText(std::string_view text)
 {
-    if (const auto eof = text.find('\x1A'); eof != std::string_view::npos)
-        text = text.substr(0, eof);
-    std::vector<ScriptLine> lines;
-    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        const bool last = end == std::string_view::npos;
-        if (last)
-            end = text.size();
-        std::size_t stop = end;
-        if (!last && stop > start && text[stop - 1] == '\r')
-            --stop;
-        lines.emplace_back(text.substr(start, stop - start));
-        start = last ? end : end + 1;
-    }
-    return lines;
+    return ScriptLines::fromText(std::string(text));
 }
 
-void addDefaultHeaderIfNeeded(std::vector<ScriptLine> &lines)
+void addDefaultHeaderIfNeeded(ScriptLines &lines)
 {
     if (!lines.empty() && !lines.front().empty() && lines.front()[0] == '@')
         return;
-    lines.insert(lines.begin(), kDefaultHeader.begin(), kDefaultHeader.end());
-    lines.emplace_back(kClosingLine);
+    lines.insert(0, kDefaultHeader);
+    lines.push_back(kClosingLine);
 }
 
-std::string joinScriptLines(const std::vector<ScriptLine> &lines)
+namespace {
+
+// Writes every line with its CR LF through a buffer of a fixed size, so a
+// long script is never built as one more copy in memory before it is written.
+bool writeScriptLines(int fd, const ScriptLines &lines, const FileSystem &fs)
 {
-    std::size_t total = 0;
-    for (const auto &l : lines)
-        total += l.size() + 2;
-    std::string out;
-    out.reserve(total);
-    for (const auto &l : lines) {
-        out += l;
-        out += "\r\n";
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    std::string buffer;
+    buffer.reserve(kChunk);
+    for (const std::string_view line : lines) {
+        if (line.size() + 2 > kChunk - buffer.size()) {
+            if (!buffer.empty() && !fs.write(fd, buffer))
+                return false;
+            buffer.clear();
+            if (line.size() + 2 > kChunk) {
+                // A line longer than the buffer goes out as it stands.
+                if (!fs.write(fd, line) || !fs.write(fd, "\r\n"))
+                    return false;
+                continue;
+            }
+        }
+        buffer.append(line);
+        buffer.append("\r\n", 2);
     }
-    return out;
+    return buffer.empty() || fs.write(fd, buffer);
 }
+
+} // namespace
 
 LoadResult loadScriptFile(const std::string &path, const FileSystem &fs)
 {
@@ -70,12 +69,12 @@ LoadResult loadScriptFile(const std::string &path, const FileSystem &fs)
     case FileSystem::ReadStatus::Ok:
         break;
     }
-    result.lines = splitScriptText(bytes);
+    result.lines = ScriptLines::fromText(std::move(bytes));
     addDefaultHeaderIfNeeded(result.lines);
     return result;
 }
 
-SaveStatus saveScriptFile(const std::string &path, const std::vector<ScriptLine> &lines,
+SaveStatus saveScriptFile(const std::string &path, const ScriptLines &lines,
                           const FileSystem &fs)
 {
     const std::string target = fs.resolveTarget(path);
@@ -89,7 +88,7 @@ SaveStatus saveScriptFile(const std::string &path, const std::vector<ScriptLine>
     const int fd = fs.createTemp(folder, temp);
     if (fd < 0)
         return SaveStatus::CannotOpen;
-    const bool written = fs.write(fd, joinScriptLines(lines)) &&
+    const bool written = writeScriptLines(fd, lines, fs) &&
                          fs.setPermissions(fd, fs.permissionsOf(target)) && fs.sync(fd);
     const bool closed = fs.close(fd);
     if (!written || !closed || !fs.rename(temp, target)) {

@@ -1,34 +1,33 @@
 #include "script/ScriptList.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace velkan {
 
 ScriptLine ScriptList::text(int i) const
 {
-    return isValidIndex(i) ? m_lines[static_cast<std::size_t>(i)] : ScriptLine();
+    return isValidIndex(i) ? ScriptLine(m_lines[static_cast<std::size_t>(i)]) : ScriptLine();
 }
 
-void ScriptList::append(ScriptLine line)
+void ScriptList::append(std::string_view line)
 {
-    insert(-1, std::move(line));
+    insert(-1, line);
 }
 
-int ScriptList::insert(int i, ScriptLine line)
+int ScriptList::insert(int i, std::string_view line)
 {
     if (i < 0 || i > count())
         i = count();
     for (auto *o : m_observers)
         o->aboutToInsert(i, 1);
-    m_lines.insert(m_lines.begin() + i, std::move(line));
+    m_lines.insert(static_cast<std::size_t>(i), line);
     m_modified = true;
     for (auto *o : m_observers)
         o->inserted(i, 1);
     return i;
 }
 
-int ScriptList::insertRange(int i, std::vector<ScriptLine> block)
+int ScriptList::insertRange(int i, const std::vector<ScriptLine> &block)
 {
     if (i < 0 || i > count())
         i = count();
@@ -37,8 +36,7 @@ int ScriptList::insertRange(int i, std::vector<ScriptLine> block)
     const int n = static_cast<int>(block.size());
     for (auto *o : m_observers)
         o->aboutToInsert(i, n);
-    m_lines.insert(m_lines.begin() + i, std::make_move_iterator(block.begin()),
-                   std::make_move_iterator(block.end()));
+    m_lines.insert(static_cast<std::size_t>(i), block);
     m_modified = true;
     for (auto *o : m_observers)
         o->inserted(i, n);
@@ -64,17 +62,17 @@ void ScriptList::removeRange(int first, int n)
         return;
     for (auto *o : m_observers)
         o->aboutToRemove(first, n);
-    m_lines.erase(m_lines.begin() + first, m_lines.begin() + first + n);
+    m_lines.erase(static_cast<std::size_t>(first), static_cast<std::size_t>(n));
     m_modified = true;
     for (auto *o : m_observers)
         o->removed(first, n);
 }
 
-bool ScriptList::replace(int i, ScriptLine line)
+bool ScriptList::replace(int i, std::string_view line)
 {
     if (!isValidIndex(i))
         return false;
-    m_lines[static_cast<std::size_t>(i)] = std::move(line);
+    m_lines.replace(static_cast<std::size_t>(i), line);
     m_modified = true;
     for (auto *o : m_observers)
         o->changed(i);
@@ -83,10 +81,10 @@ bool ScriptList::replace(int i, ScriptLine line)
 
 void ScriptList::clear()
 {
-    assign({});
+    assign(ScriptLines());
 }
 
-void ScriptList::assign(std::vector<ScriptLine> lines)
+void ScriptList::assign(ScriptLines lines)
 {
     for (auto *o : m_observers)
         o->aboutToReset();

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "script/ScriptLines.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velkan {
-
-// One script line: the Shift-JIS bytes exactly as read or typed, without the
-// line end. Never converted, trimmed or re-encoded.
-using ScriptLine = std::string;
 
 // Told about every change of a ScriptList before and after it happens, so a
 // view model can follow along (Qt's begin/end row protocol maps onto this).
@@ -36,21 +34,22 @@ public:
 
     // A copy of line i; an empty line for an index that holds none.
     ScriptLine text(int i) const;
-    const ScriptLine &at(int i) const { return m_lines[static_cast<std::size_t>(i)]; }
-    const std::vector<ScriptLine> &lines() const { return m_lines; }
+    // Line i as it is stored: valid until the list next changes.
+    std::string_view at(int i) const { return m_lines[static_cast<std::size_t>(i)]; }
+    const ScriptLines &lines() const { return m_lines; }
 
-    void append(ScriptLine line);
+    void append(std::string_view line);
     // i = -1 (or any index past the end) appends. Returns the index used.
-    int insert(int i, ScriptLine line);
+    int insert(int i, std::string_view line);
     // Inserts a block as one range. i = -1 appends. Returns the index used.
-    int insertRange(int i, std::vector<ScriptLine> block);
+    int insertRange(int i, const std::vector<ScriptLine> &block);
     // An index that holds no line changes nothing. Returns whether a line went.
     bool remove(int i);
     // Removes count lines from first, clipped to the list.
     void removeRange(int first, int count);
-    bool replace(int i, ScriptLine line);
+    bool replace(int i, std::string_view line);
     void clear();
-    void assign(std::vector<ScriptLine> lines);
+    void assign(ScriptLines lines);
 
     // Changed since the last load or save (the editor asks before discarding).
     bool isModified() const { return m_modified; }
@@ -60,7 +59,7 @@ public:
     void removeObserver(ScriptListObserver *observer);
 
 private:
-    std::vector<ScriptLine> m_lines;
+    ScriptLines m_lines;
     std::vector<ScriptListObserver *> m_observers;
     bool m_modified = false;
 };

@@ -103,8 +103,8 @@ protected:
         QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
     }
     QString label(int id) const { return dialog->control(id)->property("text").toString(); }
-    std::vector<ScriptLine> mainLines() const { return view->scriptList().lines(); }
-    std::vector<ScriptLine> dialogLines() const { return dialog->lyrics().lines(); }
+    std::vector<ScriptLine> mainLines() const { return view->scriptList().lines().toVector(); }
+    std::vector<ScriptLine> dialogLines() const { return dialog->lyrics().lines().toVector(); }
 
     std::unique_ptr<VelkanView> view;
     std::unique_ptr<LyricLayoutDialog> dialog;

@@ -33,7 +33,7 @@ protected:
         view->scriptList().assign(std::move(lines));
         view->scriptList().setModified(false);
     }
-    std::vector<ScriptLine> lines() const { return view->scriptList().lines(); }
+    std::vector<ScriptLine> lines() const { return view->scriptList().lines().toVector(); }
 
     std::unique_ptr<VelkanView> view;
     std::unique_ptr<QAbstractItemModelTester> tester;

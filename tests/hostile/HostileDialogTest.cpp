@@ -61,7 +61,7 @@ protected:
 TEST_P(HostileDialogTest, BothLyricDialogsOpenAndWriteIntoTheScript)
 {
     load(writeTemp(QStringLiteral("hostile.txt"), GetParam().bytes()));
-    std::vector<ScriptLine> before = view->scriptList().lines();
+    std::vector<ScriptLine> before = view->scriptList().lines().toVector();
     ASSERT_FALSE(before.empty());
 
     {
@@ -83,7 +83,7 @@ TEST_P(HostileDialogTest, BothLyricDialogsOpenAndWriteIntoTheScript)
         const auto &after = view->scriptList().lines();
         EXPECT_TRUE(std::equal(before.begin(), before.end(), after.end() - before.size()));
     }
-    before = view->scriptList().lines();
+    before = view->scriptList().lines().toVector();
 
     {
         // Layout: background, position and colour, with no lyric chosen.
@@ -98,7 +98,7 @@ TEST_P(HostileDialogTest, BothLyricDialogsOpenAndWriteIntoTheScript)
         EXPECT_TRUE(dialog.lyrics().lines() == view->scriptList().lines()) << "the lists parted";
     }
 
-    const std::vector<ScriptLine> edited = view->scriptList().lines();
+    const std::vector<ScriptLine> edited = view->scriptList().lines().toVector();
     const QString saved = m_dir.filePath(QStringLiteral("saved.wrd"));
     FileDialog::setNextFileName(saved);
     view->runCommand(cmd::WrdSave);

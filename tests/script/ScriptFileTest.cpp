@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace velkan;
@@ -74,25 +75,25 @@ TEST(ScriptText, LineEndsAndCtrlZ)
 
 TEST(ScriptText, HeaderRule)
 {
-    std::vector<ScriptLine> lyrics = {"A", "B"};
+    ScriptLines lyrics = {"A", "B"};
     addDefaultHeaderIfNeeded(lyrics);
     EXPECT_EQ(lyrics, withHeader({"A", "B"}));
     ASSERT_EQ(lyrics.size(), 7u);
 
-    std::vector<ScriptLine> script = {"@WAIT(1,0);", "A"};
+    ScriptLines script = {"@WAIT(1,0);", "A"};
     addDefaultHeaderIfNeeded(script);
     EXPECT_EQ(script, (std::vector<ScriptLine>{"@WAIT(1,0);", "A"}));
 
     // A lyric first line gets a header even when the file already ends with @END();
-    std::vector<ScriptLine> ended = {"A", "@END();"};
+    ScriptLines ended = {"A", "@END();"};
     addDefaultHeaderIfNeeded(ended);
     EXPECT_EQ(ended, withHeader({"A", "@END();"}));
 
-    std::vector<ScriptLine> empty;
+    ScriptLines empty;
     addDefaultHeaderIfNeeded(empty);
     EXPECT_EQ(empty, withHeader({}));
 
-    std::vector<ScriptLine> blankFirst = {"", "@X"};
+    ScriptLines blankFirst = {"", "@X"};
     addDefaultHeaderIfNeeded(blankFirst);
     EXPECT_EQ(blankFirst.size(), 7u);
 }
@@ -131,6 +132,40 @@ TEST(ScriptFile, LoadAndSaveRoundTrip)
 
     ASSERT_EQ(saveScriptFile(out, {}), SaveStatus::Ok);
     EXPECT_EQ(fs::file_size(out), 0u);
+}
+
+TEST(ScriptFile, LongScriptsSaveByteForByte)
+{
+    // Lines that cross the save buffer's edges, and one longer than it.
+    std::vector<ScriptLine> lines;
+    for (int i = 0; i < 60000; ++i)
+        lines.push_back("@WAIT(" + std::to_string(i) + ",0);" + std::string(static_cast<std::size_t>(i % 37), 'x'));
+    lines.insert(lines.begin() + 30000, std::string(3u << 20, '\x82'));
+    lines.emplace_back();
+    TempDir dir;
+    const std::string out = dir.file("long.wrd");
+    ASSERT_EQ(saveScriptFile(out, lines), SaveStatus::Ok);
+    const std::string saved = readFile(out);
+    EXPECT_TRUE(saved == joinScriptLines(lines));
+    EXPECT_TRUE(loadScriptFile(out).lines == lines);
+}
+
+TEST(ScriptFile, ReadsAPipeToItsEnd)
+{
+    // Not a regular file: no size known beforehand.
+    TempDir dir;
+    const std::string fifo = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string bytes = "@A\r\n";
+    for (int i = 0; i < 20000; ++i)
+        bytes += "lyric line " + std::to_string(i) + "\r\n";
+    std::thread writer([&] { writeFile(fifo, bytes); });
+    const auto loaded = loadScriptFile(fifo);
+    writer.join();
+    ASSERT_EQ(loaded.status, LoadResult::Status::Ok);
+    ASSERT_EQ(loaded.lines.size(), 20001u);
+    EXPECT_EQ(loaded.lines.back(), "lyric line 19999");
+    EXPECT_EQ(joinScriptLines(loaded.lines), bytes);
 }
 
 TEST(ScriptFile, MissingFileCannotBeOpened)

@@ -205,7 +205,8 @@ protected:
     void expectStampsAreTimingLines()
     {
         int stamps = 0;
-        for (const ScriptLine &line : view->scriptList().lines()) {
+        for (const std::string_view bytes : view->scriptList().lines()) {
+            const ScriptLine line(bytes);
             if (!line.starts_with("@WAIT("))
                 continue;
             ++stamps;

@@ -116,8 +116,9 @@ std::string editorResult(const std::string &lyrics, const std::string &song, int
 {
     LoadResult loaded = loadScriptFile(lyrics);
     const MidiReadResult read = readMidiFile(song);
-    applyTimingOffset(loaded.lines, steps, BarMath(&read.timing.meter));
-    return joinScriptLines(loaded.lines);
+    std::vector<ScriptLine> lines = loaded.lines.toVector();
+    applyTimingOffset(lines, steps, BarMath(&read.timing.meter));
+    return joinScriptLines(lines);
 }
 
 TEST_F(ToolShift, NewThenShiftGivesTheEditorsBytes)

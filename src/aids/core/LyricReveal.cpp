@@ -25,18 +25,6 @@ const RevealTimingChoice &revealTimingChoice(int index)
     return revealTimingChoices()[static_cast<std::size_t>(index)];
 }
 
-std::vector<std::string_view> selectedLines(const std::vector<ScriptLine> &lines,
-                                            std::span<const int> indexes)
-{
-    std::vector<std::string_view> selection;
-    selection.reserve(indexes.size());
-    for (int i : indexes) {
-        if (i >= 0 && static_cast<std::size_t>(i) < lines.size())
-            selection.emplace_back(lines[static_cast<std::size_t>(i)]);
-    }
-    return selection;
-}
-
 bool isLyricLine(std::string_view line)
 {
     return !line.empty() && line.front() != '@';

@@ -43,8 +43,17 @@ inline constexpr std::string_view kModeResetLine = "@WMODE(23,0);";
 
 // The lines at `indexes` (ascending, as the list reports its selection), as
 // views into `lines`. Indexes outside `lines` are skipped.
-std::vector<std::string_view> selectedLines(const std::vector<ScriptLine> &lines,
-                                            std::span<const int> indexes);
+template <class Lines>
+std::vector<std::string_view> selectedLines(const Lines &lines, std::span<const int> indexes)
+{
+    std::vector<std::string_view> selection;
+    selection.reserve(indexes.size());
+    for (int i : indexes) {
+        if (i >= 0 && static_cast<std::size_t>(i) < lines.size())
+            selection.emplace_back(lines[static_cast<std::size_t>(i)]);
+    }
+    return selection;
+}
 
 // Not empty and not a command line.
 bool isLyricLine(std::string_view line);
