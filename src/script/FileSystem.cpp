@@ -1,6 +1,5 @@
 #include "script/FileSystem.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>

@@ -2,7 +2,6 @@
 
 #include "script/Messages.h"
 
-#include <algorithm>
 
 namespace velkan {
 
