@@ -73,19 +73,19 @@ void ScriptLines::Stored::release()
     m_size = 0;
 }
 
-ScriptLines::ScriptLines(std::vector<ScriptLine> lines)
+template <class Range>
+std::vector<ScriptLines::Stored> ScriptLines::ownedCopies(const Range &lines)
 {
-    m_lines.reserve(lines.size());
-    for (const auto &line : lines)
-        m_lines.push_back(Stored::owned(line));
+    std::vector<Stored> stored;
+    stored.reserve(lines.size());
+    for (const std::string_view line : lines)
+        stored.push_back(Stored::owned(line));
+    return stored;
 }
 
-ScriptLines::ScriptLines(std::initializer_list<std::string_view> lines)
-{
-    m_lines.reserve(lines.size());
-    for (const auto line : lines)
-        m_lines.push_back(Stored::owned(line));
-}
+ScriptLines::ScriptLines(const std::vector<ScriptLine> &lines) : m_lines(ownedCopies(lines)) {}
+
+ScriptLines::ScriptLines(std::initializer_list<std::string_view> lines) : m_lines(ownedCopies(lines)) {}
 
 ScriptLines ScriptLines::fromText(std::string text)
 {
@@ -110,7 +110,7 @@ ScriptLines ScriptLines::fromText(std::string text)
         result.m_lines.push_back(Stored::borrowed(start, static_cast<std::size_t>(stop - start)));
         start = next;
     }
-    result.m_blocks.push_back(std::move(block));
+    result.m_block = std::move(block);
     return result;
 }
 
@@ -122,10 +122,7 @@ void ScriptLines::insert(std::size_t at, std::string_view line)
 
 void ScriptLines::insert(std::size_t at, const std::vector<ScriptLine> &block)
 {
-    std::vector<Stored> stored;
-    stored.reserve(block.size());
-    for (const auto &line : block)
-        stored.push_back(Stored::owned(line));
+    std::vector<Stored> stored = ownedCopies(block);
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(std::min(at, size())),
                    std::make_move_iterator(stored.begin()), std::make_move_iterator(stored.end()));
 }
@@ -137,7 +134,7 @@ void ScriptLines::erase(std::size_t first, std::size_t count)
     const auto from = m_lines.begin() + static_cast<std::ptrdiff_t>(first);
     m_lines.erase(from, from + static_cast<std::ptrdiff_t>(count));
     if (m_lines.empty())
-        m_blocks.clear();
+        m_block.reset();
 }
 
 void ScriptLines::replace(std::size_t i, std::string_view line)
@@ -149,7 +146,7 @@ void ScriptLines::replace(std::size_t i, std::string_view line)
 void ScriptLines::clear()
 {
     m_lines.clear();
-    m_blocks.clear();
+    m_block.reset();
 }
 
 std::vector<ScriptLine> ScriptLines::toVector() const

@@ -22,7 +22,7 @@ using ScriptLine = std::string;
 class ScriptLines {
 public:
     ScriptLines() = default;
-    ScriptLines(std::vector<ScriptLine> lines);
+    ScriptLines(const std::vector<ScriptLine> &lines);
     ScriptLines(std::initializer_list<std::string_view> lines);
 
     // The file rule: CR LF or a lone LF ends a line (a lone CR stays a byte
@@ -115,8 +115,13 @@ private:
         std::size_t m_size = 0;
     };
 
+    template <class Range>
+    static std::vector<Stored> ownedCopies(const Range &lines);
+
     std::vector<Stored> m_lines;
-    std::vector<std::shared_ptr<const std::string>> m_blocks;
+    // The loaded text the borrowed lines view; lines are only ever loaded
+    // from one text, and copies share it.
+    std::shared_ptr<const std::string> m_block;
 };
 
 } // namespace velkan
