@@ -113,7 +113,7 @@ int VelkanTool::runTempo(const ToolArgs &args)
     // itself (a second read, as there).
     std::int32_t length = 0;
     std::string image;
-    if (m_fs.readAll(song, image) == FileSystem::ReadStatus::Ok)
+    if (m_fs.readText(song, image) == FileSystem::ReadStatus::Ok)
         length = songLengthSixteenths(unwrapRmid(image)).value_or(0);
     BeatClock clock;
     const int completed = locatePosition(clock, read.timing, length / 4);
@@ -204,7 +204,7 @@ std::string VelkanTool::inputPath(const std::string &name)
 
 bool VelkanTool::readInput(const std::string &name, std::string &bytes)
 {
-    if (m_fs.readAll(inputPath(name), bytes) != FileSystem::ReadStatus::Ok) {
+    if (m_fs.readText(inputPath(name), bytes) != FileSystem::ReadStatus::Ok) {
         failure(messages::kCannotOpenInput, name);
         return false;
     }

@@ -14,12 +14,12 @@ namespace {
 // temporary-file-and-rename path runs as it does for real.
 class MemoryFileSystem final : public FileSystem {
 public:
-    ReadStatus readAll(const std::string &path, std::string &out) const override
+    ReadStatus readAll(const std::string &path, ByteBlock &out) const override
     {
         const auto it = m_files.find(path);
         if (it == m_files.end())
             return ReadStatus::CannotOpen;
-        out = it->second;
+        out = ByteBlock(it->second);
         return ReadStatus::Ok;
     }
     std::string resolveTarget(const std::string &path) const override { return path; }
@@ -80,7 +80,7 @@ bool isSavedForm(std::string_view text)
 
 // Edits driven by the input's own bytes, made on the loaded lines and on a
 // plain vector side by side; a copy taken half-way must not change.
-std::string checkEdits(ScriptLines lines, std::string_view ops)
+std::string checkEdits(ScriptLines lines, std::string_view ops, MemoryFileSystem &fs)
 {
     std::vector<ScriptLine> expected = lines.toVector();
     ScriptLines snapshot;
@@ -122,6 +122,10 @@ std::string checkEdits(ScriptLines lines, std::string_view ops)
     }
     if (snapshot != snapshotExpected)
         return "a copy of the lines changed with the original";
+    // Stretches still as loaded are saved straight from the loaded text.
+    if (saveScriptFile("/out/edited.wrd", lines, fs) != SaveStatus::Ok ||
+        fs.contents("/out/edited.wrd") != joinScriptLines(expected))
+        return "an edited script did not save as its lines with CR LF";
     return {};
 }
 
@@ -159,7 +163,7 @@ std::string checkScriptRoundTrip(std::string_view bytes)
 
     if (isSavedForm(bytes) && saved != bytes)
         return "a finished script did not save back byte for byte";
-    return checkEdits(first.lines, bytes.substr(bytes.size() / 2));
+    return checkEdits(first.lines, bytes.substr(bytes.size() / 2), fs);
 }
 
 } // namespace velkan::fuzz

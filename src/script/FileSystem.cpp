@@ -10,9 +10,9 @@
 
 namespace velkan {
 
-FileSystem::ReadStatus FileSystem::readAll(const std::string &path, std::string &out) const
+FileSystem::ReadStatus FileSystem::readAll(const std::string &path, ByteBlock &out) const
 {
-    out.clear();
+    out.resize(0);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return ReadStatus::CannotOpen;
@@ -34,7 +34,7 @@ FileSystem::ReadStatus FileSystem::readAll(const std::string &path, std::string 
         const ssize_t n = ::read(fd, into, room);
         if (n > 0) {
             if (!inPlace)
-                out.append(piece, static_cast<std::size_t>(n));
+                out.append({piece, static_cast<std::size_t>(n)});
             got += static_cast<std::size_t>(n);
         } else if (n == 0) {
             break;
@@ -47,6 +47,14 @@ FileSystem::ReadStatus FileSystem::readAll(const std::string &path, std::string 
     out.resize(got);
     ::close(fd);
     return ReadStatus::Ok;
+}
+
+FileSystem::ReadStatus FileSystem::readText(const std::string &path, std::string &out) const
+{
+    ByteBlock block;
+    const ReadStatus status = readAll(path, block);
+    out.assign(block.view());
+    return status;
 }
 
 std::string FileSystem::resolveTarget(const std::string &path) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "script/ByteBlock.h"
+
 #include <string>
 #include <string_view>
 
@@ -14,7 +16,9 @@ public:
     virtual ~FileSystem() = default;
 
     // Reads the whole file. On ReadError, out holds the bytes read before it.
-    virtual ReadStatus readAll(const std::string &path, std::string &out) const;
+    virtual ReadStatus readAll(const std::string &path, ByteBlock &out) const;
+    // The same into a string, for small files.
+    ReadStatus readText(const std::string &path, std::string &out) const;
 
     // The path a save really replaces: a symbolic link is followed to its target.
     virtual std::string resolveTarget(const std::string &path) const;

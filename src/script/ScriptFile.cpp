@@ -29,16 +29,40 @@ namespace {
 
 // Writes every line with its CR LF through a buffer of a fixed size, so a
 // long script is never built as one more copy in memory before it is written.
+// Long stretches of lines that stand as they were loaded go out straight from
+// the loaded text.
 bool writeScriptLines(int fd, const ScriptLines &lines, const FileSystem &fs)
 {
     constexpr std::size_t kChunk = std::size_t{1} << 20;
+    constexpr std::size_t kDirectFrom = std::size_t{1} << 16;
     std::string buffer;
     buffer.reserve(kChunk);
-    for (const std::string_view line : lines) {
-        if (line.size() + 2 > kChunk - buffer.size()) {
-            if (!buffer.empty() && !fs.write(fd, buffer))
+    const auto flush = [&] {
+        const bool ok = buffer.empty() || fs.write(fd, buffer);
+        buffer.clear();
+        return ok;
+    };
+    for (std::size_t i = 0; i < lines.size();) {
+        if (const std::size_t run = lines.loadedRun(i); run > 0) {
+            const std::string_view last = lines[i + run - 1];
+            const std::string_view stretch(lines[i].data(),
+                                           static_cast<std::size_t>(last.data() + last.size() + 2 -
+                                                                    lines[i].data()));
+            i += run;
+            if (stretch.size() >= kDirectFrom) {
+                if (!flush() || !fs.write(fd, stretch))
+                    return false;
+                continue;
+            }
+            if (stretch.size() > kChunk - buffer.size() && !flush())
                 return false;
-            buffer.clear();
+            buffer.append(stretch);
+            continue;
+        }
+        const std::string_view line = lines[i++];
+        if (line.size() + 2 > kChunk - buffer.size()) {
+            if (!flush())
+                return false;
             if (line.size() + 2 > kChunk) {
                 // A line longer than the buffer goes out as it stands.
                 if (!fs.write(fd, line) || !fs.write(fd, "\r\n"))
@@ -49,7 +73,7 @@ bool writeScriptLines(int fd, const ScriptLines &lines, const FileSystem &fs)
         buffer.append(line);
         buffer.append("\r\n", 2);
     }
-    return buffer.empty() || fs.write(fd, buffer);
+    return flush();
 }
 
 } // namespace
@@ -57,7 +81,7 @@ bool writeScriptLines(int fd, const ScriptLines &lines, const FileSystem &fs)
 LoadResult loadScriptFile(const std::string &path, const FileSystem &fs)
 {
     LoadResult result;
-    std::string bytes;
+    ByteBlock bytes;
     switch (fs.readAll(path, bytes)) {
     case FileSystem::ReadStatus::CannotOpen:
         result.status = LoadResult::Status::CannotOpen;
@@ -68,7 +92,7 @@ LoadResult loadScriptFile(const std::string &path, const FileSystem &fs)
     case FileSystem::ReadStatus::Ok:
         break;
     }
-    result.lines = ScriptLines::fromText(std::move(bytes));
+    result.lines = ScriptLines::fromBlock(std::move(bytes));
     addDefaultHeaderIfNeeded(result.lines);
     return result;
 }

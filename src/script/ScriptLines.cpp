@@ -1,15 +1,21 @@
 #include "script/ScriptLines.h"
 
+#include "script/LineEnds.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace velkan {
 
-ScriptLines::Stored ScriptLines::Stored::borrowed(const char *data, std::size_t size)
+bool ScriptLines::Stored::fitsView(std::size_t offset, std::size_t size)
+{
+    return offset <= 0xFFFFFFFFu && size <= kSizeMask;
+}
+
+ScriptLines::Stored ScriptLines::Stored::viewing(std::size_t offset, std::size_t size)
 {
     Stored s;
-    s.m_data = data;
-    s.m_size = size;
+    s.m_word = (std::uint64_t{offset} << 32) | (std::uint64_t{size} << 1) | 1;
     return s;
 }
 
@@ -17,22 +23,21 @@ ScriptLines::Stored ScriptLines::Stored::owned(std::string_view bytes)
 {
     Stored s;
     if (!bytes.empty()) {
-        char *copy = new char[bytes.size()];
-        std::memcpy(copy, bytes.data(), bytes.size());
-        s.m_data = copy;
-        s.m_size = bytes.size() | kOwnedBit;
+        // Heap memory is aligned, so the low bit of its address is clear.
+        auto *size = static_cast<std::size_t *>(::operator new(sizeof(std::size_t) + bytes.size()));
+        *size = bytes.size();
+        std::memcpy(size + 1, bytes.data(), bytes.size());
+        s.m_word = reinterpret_cast<std::uintptr_t>(size);
     }
     return s;
 }
 
 ScriptLines::Stored::Stored(const Stored &other)
 {
-    if (other.isOwned()) {
-        *this = owned(other.view());
-    } else {
-        m_data = other.m_data;
-        m_size = other.m_size;
-    }
+    if (other.isView())
+        m_word = other.m_word;
+    else
+        *this = owned(other.view(nullptr));
 }
 
 ScriptLines::Stored &ScriptLines::Stored::operator=(const Stored &other)
@@ -42,20 +47,17 @@ ScriptLines::Stored &ScriptLines::Stored::operator=(const Stored &other)
     return *this;
 }
 
-ScriptLines::Stored::Stored(Stored &&other) noexcept : m_data(other.m_data), m_size(other.m_size)
+ScriptLines::Stored::Stored(Stored &&other) noexcept : m_word(other.m_word)
 {
-    other.m_data = nullptr;
-    other.m_size = 0;
+    other.m_word = 0;
 }
 
 ScriptLines::Stored &ScriptLines::Stored::operator=(Stored &&other) noexcept
 {
     if (this != &other) {
         release();
-        m_data = other.m_data;
-        m_size = other.m_size;
-        other.m_data = nullptr;
-        other.m_size = 0;
+        m_word = other.m_word;
+        other.m_word = 0;
     }
     return *this;
 }
@@ -67,16 +69,15 @@ ScriptLines::Stored::~Stored()
 
 void ScriptLines::Stored::release()
 {
-    if (isOwned())
-        delete[] m_data;
-    m_data = nullptr;
-    m_size = 0;
+    if (!isView() && m_word != 0)
+        ::operator delete(reinterpret_cast<void *>(m_word));
+    m_word = 0;
 }
 
 template <class Range>
-std::vector<ScriptLines::Stored> ScriptLines::ownedCopies(const Range &lines)
+ScriptLines::Table ScriptLines::ownedCopies(const Range &lines)
 {
-    std::vector<Stored> stored;
+    Table stored;
     stored.reserve(lines.size());
     for (const std::string_view line : lines)
         stored.push_back(Stored::owned(line));
@@ -87,31 +88,87 @@ ScriptLines::ScriptLines(const std::vector<ScriptLine> &lines) : m_lines(ownedCo
 
 ScriptLines::ScriptLines(std::initializer_list<std::string_view> lines) : m_lines(ownedCopies(lines)) {}
 
+namespace {
+
+// A guess at how many lines a text holds, from samples across it, so the table
+// is sized once for most scripts (a low guess costs one regrowth).
+std::size_t estimateLines(std::string_view text)
+{
+    constexpr std::size_t kSample = 16384, kSamples = 4;
+    if (text.size() <= kSample * kSamples)
+        return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    std::size_t newlines = 0;
+    for (std::size_t k = 0; k < kSamples; ++k) {
+        const std::string_view sample =
+            text.substr((text.size() - kSample) * k / (kSamples - 1), kSample);
+        newlines += static_cast<std::size_t>(std::count(sample.begin(), sample.end(), '\n'));
+    }
+    const std::size_t guess = text.size() / (kSample * kSamples) * (newlines + 1) / 8 * 9 + 16;
+    return std::min(guess, text.size() + 1);
+}
+
+} // namespace
+
 ScriptLines ScriptLines::fromText(std::string text)
 {
+    auto owner = std::make_shared<const std::string>(std::move(text));
+    const std::string_view view = *owner;
+    return viewing(std::move(owner), view);
+}
+
+ScriptLines ScriptLines::fromBlock(ByteBlock block)
+{
+    auto owner = std::make_shared<const ByteBlock>(std::move(block));
+    const std::string_view view = owner->view();
+    return viewing(std::move(owner), view);
+}
+
+ScriptLines ScriptLines::viewing(std::shared_ptr<const void> owner, std::string_view text)
+{
     ScriptLines result;
-    if (const auto eof = text.find('\x1A'); eof != std::string::npos)
-        text.resize(eof);
-    if (text.empty())
-        return result;
-    auto block = std::make_shared<const std::string>(std::move(text));
-    const char *const begin = block->data();
-    const char *const end = begin + block->size();
-    // Room for lines of 16 bytes on average: scripts run longer than that,
-    // and the pages never used are never touched.
-    result.m_lines.reserve(block->size() / 16 + 16);
-    const char *start = begin;
-    while (start < end) {
-        const void *found = std::memchr(start, '\n', static_cast<std::size_t>(end - start));
-        const char *stop = found ? static_cast<const char *>(found) : end;
-        const char *next = found ? stop + 1 : end;
-        if (found && stop > start && stop[-1] == '\r')
-            --stop;
-        result.m_lines.push_back(Stored::borrowed(start, static_cast<std::size_t>(stop - start)));
-        start = next;
-    }
-    result.m_block = std::move(block);
+    result.m_lines.reserve(estimateLines(text));
+    std::size_t start = 0;
+    const auto addLine = [&](std::size_t stop) {
+        const std::size_t size = stop - start;
+        result.m_lines.push_back(Stored::fitsView(start, size)
+                                     ? Stored::viewing(start, size)
+                                     : Stored::owned(text.substr(start, size)));
+    };
+    std::size_t end = text.size();
+    forEachLineMark(text, [&](std::size_t mark) {
+        if (text[mark] == '\x1A') {
+            end = mark;
+            return false;
+        }
+        addLine(mark > start && text[mark - 1] == '\r' ? mark - 1 : mark);
+        start = mark + 1;
+        return true;
+    });
+    if (start < end)
+        addLine(end);
+    if (result.m_lines.empty())
+        return {};
+    // A text whose samples were unlike the rest may have been given far too
+    // much room.
+    if (result.m_lines.capacity() / 2 > result.m_lines.size() + 4096)
+        result.m_lines.shrink_to_fit();
+    result.m_block = std::move(owner);
+    result.m_text = text.substr(0, end);
     return result;
+}
+
+std::size_t ScriptLines::loadedRun(std::size_t first) const
+{
+    std::size_t i = first;
+    std::size_t expected = i < size() ? m_lines[i].offset() : 0;
+    for (; i < size() && m_lines[i].isView() && m_lines[i].offset() == expected; ++i) {
+        const std::string_view line = (*this)[i];
+        const std::size_t after = expected + line.size();
+        if (m_text.size() - after < 2 || m_text[after] != '\r' || m_text[after + 1] != '\n')
+            break;
+        expected = after + 2;
+    }
+    return i - first;
 }
 
 void ScriptLines::insert(std::size_t at, std::string_view line)
@@ -122,7 +179,7 @@ void ScriptLines::insert(std::size_t at, std::string_view line)
 
 void ScriptLines::insert(std::size_t at, const std::vector<ScriptLine> &block)
 {
-    std::vector<Stored> stored = ownedCopies(block);
+    Table stored = ownedCopies(block);
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(std::min(at, size())),
                    std::make_move_iterator(stored.begin()), std::make_move_iterator(stored.end()));
 }
@@ -134,7 +191,7 @@ void ScriptLines::erase(std::size_t first, std::size_t count)
     const auto from = m_lines.begin() + static_cast<std::ptrdiff_t>(first);
     m_lines.erase(from, from + static_cast<std::ptrdiff_t>(count));
     if (m_lines.empty())
-        m_block.reset();
+        clear();
 }
 
 void ScriptLines::replace(std::size_t i, std::string_view line)
@@ -145,8 +202,9 @@ void ScriptLines::replace(std::size_t i, std::string_view line)
 
 void ScriptLines::clear()
 {
-    m_lines.clear();
+    m_lines = Table();
     m_block.reset();
+    m_text = {};
 }
 
 std::vector<ScriptLine> ScriptLines::toVector() const

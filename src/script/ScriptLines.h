@@ -1,6 +1,9 @@
 #pragma once
 
+#include "script/ByteBlock.h"
+
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -28,12 +31,13 @@ public:
     // The file rule: CR LF or a lone LF ends a line (a lone CR stays a byte
     // of its line) and a Ctrl-Z ends the text. The lines view the text.
     static ScriptLines fromText(std::string text);
+    static ScriptLines fromBlock(ByteBlock block);
 
     std::size_t size() const { return m_lines.size(); }
     bool empty() const { return m_lines.empty(); }
-    std::string_view operator[](std::size_t i) const { return m_lines[i].view(); }
-    std::string_view front() const { return m_lines.front().view(); }
-    std::string_view back() const { return m_lines.back().view(); }
+    std::string_view operator[](std::size_t i) const { return m_lines[i].view(m_text.data()); }
+    std::string_view front() const { return (*this)[0]; }
+    std::string_view back() const { return (*this)[size() - 1]; }
 
     void insert(std::size_t at, std::string_view line);
     void insert(std::size_t at, const std::vector<ScriptLine> &block);
@@ -43,6 +47,12 @@ public:
     void clear();
 
     std::vector<ScriptLine> toVector() const;
+
+    // How many lines from first on still stand in the loaded text as they
+    // were read, each with its CR LF and back to back: their saved form is
+    // then that stretch of the text (from the first line's data, each line's
+    // size + 2 bytes).
+    std::size_t loadedRun(std::size_t first) const;
 
     class const_iterator {
     public:
@@ -90,12 +100,17 @@ public:
     friend bool operator==(const ScriptLines &a, const std::vector<ScriptLine> &b);
 
 private:
-    // 16 bytes: a pointer and a length whose top bit says whether the bytes
-    // belong to this line (then it frees them) or to a shared block.
+    // 8 bytes a line. A line as it stands in the loaded text is its offset
+    // and size there, with the low bit set; a line of its own points to its
+    // size and bytes (the low bit clear; null for an empty line).
     class Stored {
     public:
         Stored() = default;
-        static Stored borrowed(const char *data, std::size_t size);
+        // Whether a line at this offset of the text, of this size, can be
+        // stored as a view (the text is read whole; a view takes 32 bits of
+        // offset and 31 of size).
+        static bool fitsView(std::size_t offset, std::size_t size);
+        static Stored viewing(std::size_t offset, std::size_t size);
         static Stored owned(std::string_view bytes);
         Stored(const Stored &other);
         Stored &operator=(const Stored &other);
@@ -103,25 +118,37 @@ private:
         Stored &operator=(Stored &&other) noexcept;
         ~Stored();
 
-        std::string_view view() const { return {m_data, m_size & kSizeMask}; }
+        std::string_view view(const char *text) const
+        {
+            if (isView())
+                return {text + (m_word >> 32), static_cast<std::size_t>((m_word >> 1) & kSizeMask)};
+            if (m_word == 0)
+                return {};
+            const auto *size = reinterpret_cast<const std::size_t *>(m_word);
+            return {reinterpret_cast<const char *>(size + 1), *size};
+        }
+        bool isView() const { return (m_word & 1) != 0; }
+        std::size_t offset() const { return static_cast<std::size_t>(m_word >> 32); }
 
     private:
-        static constexpr std::size_t kOwnedBit = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
-        static constexpr std::size_t kSizeMask = ~kOwnedBit;
-        bool isOwned() const { return (m_size & kOwnedBit) != 0; }
+        static constexpr std::uint64_t kSizeMask = 0x7FFFFFFF;
         void release();
 
-        const char *m_data = nullptr;
-        std::size_t m_size = 0;
+        std::uint64_t m_word = 0;
     };
 
-    template <class Range>
-    static std::vector<Stored> ownedCopies(const Range &lines);
+    // A long script's table is large memory of its own.
+    using Table = std::vector<Stored, LargeAllocator<Stored>>;
 
-    std::vector<Stored> m_lines;
+    template <class Range>
+    static Table ownedCopies(const Range &lines);
+    static ScriptLines viewing(std::shared_ptr<const void> owner, std::string_view text);
+
+    Table m_lines;
     // The loaded text the borrowed lines view; lines are only ever loaded
     // from one text, and copies share it.
-    std::shared_ptr<const std::string> m_block;
+    std::shared_ptr<const void> m_block;
+    std::string_view m_text;
 };
 
 } // namespace velkan

@@ -150,6 +150,49 @@ TEST(ScriptFile, LongScriptsSaveByteForByte)
     EXPECT_TRUE(loadScriptFile(out).lines == lines);
 }
 
+TEST(ScriptFile, EditedScriptsSaveByteForByte)
+{
+    // A loaded script saves its untouched stretches straight from the loaded
+    // text: every kind of line end and every edit must still come out as the
+    // lines with CR LF.
+    std::string bytes = "@STARTUP(427)\r\n";
+    for (int i = 0; i < 20000; ++i) {
+        bytes += "@WAIT(" + std::to_string(i) + ",0);";
+        bytes += i % 997 == 5 ? "\n" : i % 1999 == 7 ? "\r\r\n" : "\r\n";
+    }
+    bytes += "last line without an end";
+    TempDir dir;
+    const std::string in = dir.file("in.wrd"), out = dir.file("out.wrd");
+    writeFile(in, bytes);
+    ScriptLines lines = loadScriptFile(in).lines;
+    ASSERT_EQ(lines.size(), 20002u);
+
+    ASSERT_EQ(saveScriptFile(out, lines), SaveStatus::Ok);
+    EXPECT_TRUE(readFile(out) == joinScriptLines(lines));
+
+    lines.replace(0, "@STARTUP(427) @GON(1)");
+    lines.insert(10000, "typed");
+    lines.replace(10002, lines[10001]);
+    lines.erase(15000, 3000);
+    lines.replace(lines.size() - 2, "second to last");
+    lines.push_back("@END();");
+    ASSERT_EQ(saveScriptFile(out, lines), SaveStatus::Ok);
+    const std::string saved = readFile(out);
+    EXPECT_TRUE(saved == joinScriptLines(lines));
+    EXPECT_TRUE(loadScriptFile(out).lines == lines);
+
+    // A disk that fills up during the straight write leaves the old file.
+    ScriptLines unedited = loadScriptFile(in).lines;
+    struct FullDisk : FileSystem {
+        bool write(int fd, std::string_view data) const override
+        {
+            return data.size() < 65536 && FileSystem::write(fd, data);
+        }
+    } full;
+    EXPECT_EQ(saveScriptFile(out, unedited, full), SaveStatus::WriteFailed);
+    EXPECT_TRUE(readFile(out) == saved);
+}
+
 TEST(ScriptFile, ReadsAPipeToItsEnd)
 {
     // Not a regular file: no size known beforehand.
@@ -157,14 +200,15 @@ TEST(ScriptFile, ReadsAPipeToItsEnd)
     const std::string fifo = dir.file("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::string bytes = "@A\r\n";
-    for (int i = 0; i < 20000; ++i)
+    // Enough that the bytes outgrow small memory on the way.
+    for (int i = 0; i < 150000; ++i)
         bytes += "lyric line " + std::to_string(i) + "\r\n";
     std::thread writer([&] { writeFile(fifo, bytes); });
     const auto loaded = loadScriptFile(fifo);
     writer.join();
     ASSERT_EQ(loaded.status, LoadResult::Status::Ok);
-    ASSERT_EQ(loaded.lines.size(), 20001u);
-    EXPECT_EQ(loaded.lines.back(), "lyric line 19999");
+    ASSERT_EQ(loaded.lines.size(), 150001u);
+    EXPECT_EQ(loaded.lines.back(), "lyric line 149999");
     EXPECT_EQ(joinScriptLines(loaded.lines), bytes);
 }
 
@@ -230,7 +274,7 @@ public:
     {
         return m_step != Step::Rename && FileSystem::rename(a, b);
     }
-    ReadStatus readAll(const std::string &path, std::string &out) const override
+    ReadStatus readAll(const std::string &path, ByteBlock &out) const override
     {
         const ReadStatus s = FileSystem::readAll(path, out);
         if (m_step != Step::Read || s != ReadStatus::Ok)

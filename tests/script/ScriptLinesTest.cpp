@@ -1,5 +1,9 @@
 #include "script/ScriptLines.h"
 
+#include "script/LineEnds.h"
+
+#include <random>
+
 #include <gtest/gtest.h>
 
 using namespace velkan;
@@ -76,4 +80,60 @@ TEST(ScriptLines, BytesAreKeptWhateverTheyAre)
     EXPECT_TRUE(ScriptLines::fromText("").empty());
     EXPECT_TRUE(ScriptLines::fromText("\x1A@A\r\n").empty());
     EXPECT_EQ(vec(ScriptLines::fromText("\n\n")), (std::vector<ScriptLine>{"", ""}));
+}
+
+TEST(ScriptLines, LineMarksAreFoundAtEveryPosition)
+{
+    // Both scanners against a byte-by-byte search, over strings of every
+    // length around the word sizes and bytes that differ from LF and Ctrl-Z
+    // in one bit (0x0B, 0x8A, 0x1B, 0x9A...).
+    const std::string alphabet("\n\x1A\x0B\x8A\x1B\x9A\x0A\xFA\r@a\x00\x80\xFF", 14);
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(static_cast<std::size_t>(round % 70), ' ');
+        for (char &c : text)
+            c = alphabet[random() % alphabet.size()];
+        std::vector<std::size_t> expected, fast, portable;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n' || text[i] == '\x1A')
+                expected.push_back(i);
+        }
+        forEachLineMark(text, [&](std::size_t i) { fast.push_back(i); return true; });
+        forEachLineMarkPortable(text, [&](std::size_t i) { portable.push_back(i); return true; });
+        ASSERT_EQ(fast, expected) << round;
+        ASSERT_EQ(portable, expected) << round;
+
+        // Stopping after the third mark.
+        const std::size_t stopAfter = std::min<std::size_t>(3, expected.size());
+        fast.clear();
+        portable.clear();
+        forEachLineMark(text, [&](std::size_t i) { fast.push_back(i); return fast.size() < 3; });
+        forEachLineMarkPortable(text, [&](std::size_t i) { portable.push_back(i); return portable.size() < 3; });
+        EXPECT_EQ(fast.size(), stopAfter);
+        EXPECT_EQ(portable.size(), stopAfter);
+    }
+}
+
+TEST(ScriptLines, LoadedRunsEndWhereTheTextNoLongerStandsAsSaved)
+{
+    ScriptLines lines = ScriptLines::fromText("@A\r\n@B\r\nlf\n@C\r\n\r\n@D\r\n@E");
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines.loadedRun(0), 2u); // "lf" ends in a lone LF
+    EXPECT_EQ(lines.loadedRun(1), 1u);
+    EXPECT_EQ(lines.loadedRun(2), 0u);
+    EXPECT_EQ(lines.loadedRun(3), 3u); // "@C", "", "@D"; "@E" has no line end
+    EXPECT_EQ(lines.loadedRun(6), 0u);
+    EXPECT_EQ(lines.loadedRun(7), 0u);
+
+    lines.replace(4, "typed");
+    EXPECT_EQ(lines.loadedRun(3), 1u);
+    EXPECT_EQ(lines.loadedRun(4), 0u);
+    lines.erase(1, 1); // "@A" and "lf" are neighbours now, not in the text
+    EXPECT_EQ(lines.loadedRun(0), 1u);
+    lines.insert(0, lines[0]);
+    EXPECT_EQ(lines.loadedRun(0), 0u);
+    EXPECT_EQ(lines.loadedRun(1), 1u);
+
+    // A lone LF before an empty line is not a CR LF either.
+    EXPECT_EQ(ScriptLines::fromText("lf\n\n@A\r\n").loadedRun(0), 0u);
 }

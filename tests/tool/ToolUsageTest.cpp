@@ -104,7 +104,7 @@ public:
     bool breakReads = false;
     bool breakRename = false;
 
-    ReadStatus readAll(const std::string &path, std::string &out) const override
+    ReadStatus readAll(const std::string &path, ByteBlock &out) const override
     {
         const ReadStatus status = FileSystem::readAll(path, out);
         if (breakReads && status == ReadStatus::Ok) {
