@@ -332,7 +332,8 @@ void VelkanView::loadScript()
         return;
     m_lyricsPath = path;
     LoadResult result = loadScriptFile(path.toStdString());
-    if (result.status == LoadResult::Status::CannotOpen) {
+    if (result.status == LoadResult::Status::CannotOpen ||
+        result.status == LoadResult::Status::NoMemory) {
         MessageBox::show(this, QString::fromUtf8(messageFor(result.status)));
         return;
     }

@@ -14,12 +14,12 @@ constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
 
 } // namespace
 
-void *allocateLarge(std::size_t bytes)
+void *allocateLarge(std::size_t bytes, bool pagesNow)
 {
     if (bytes < kMappedFrom)
         return ::operator new(bytes);
     void *memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+                          MAP_PRIVATE | MAP_ANONYMOUS | (pagesNow ? MAP_POPULATE : 0), -1, 0);
     if (memory == MAP_FAILED)
         throw std::bad_alloc();
     return memory;
@@ -65,11 +65,11 @@ ByteBlock::~ByteBlock()
     freeLarge(m_data, m_capacity);
 }
 
-void ByteBlock::reserve(std::size_t capacity)
+void ByteBlock::reserve(std::size_t capacity, bool pagesNow)
 {
     if (capacity <= m_capacity)
         return;
-    char *grown = static_cast<char *>(allocateLarge(capacity));
+    char *grown = static_cast<char *>(allocateLarge(capacity, pagesNow));
     if (m_size)
         std::memcpy(grown, m_data, m_size);
     freeLarge(m_data, m_capacity);
@@ -77,10 +77,10 @@ void ByteBlock::reserve(std::size_t capacity)
     m_capacity = capacity;
 }
 
-void ByteBlock::resize(std::size_t size)
+void ByteBlock::resize(std::size_t size, bool pagesNow)
 {
     if (size > m_capacity)
-        reserve(size);
+        reserve(size, pagesNow);
     m_size = size;
 }
 

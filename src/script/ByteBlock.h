@@ -11,7 +11,9 @@ namespace velkan {
 // once, which spares a page fault per 4 KB as the data is first written; the
 // bytes come cleared by the system and are not cleared again. Small requests
 // go to the ordinary heap. Both throw std::bad_alloc when out of memory.
-void *allocateLarge(std::size_t bytes);
+// pagesNow = false leaves a mapped request's pages to the first touch, for
+// callers that fill it from several threads at once.
+void *allocateLarge(std::size_t bytes, bool pagesNow = true);
 void freeLarge(void *memory, std::size_t bytes) noexcept;
 
 template <class T>
@@ -55,12 +57,12 @@ public:
     std::string_view view() const { return {m_data, m_size}; }
 
     // Keeps the first min(size, old size) bytes; bytes added are for the
-    // caller to fill.
-    void resize(std::size_t size);
+    // caller to fill (see allocateLarge for pagesNow).
+    void resize(std::size_t size, bool pagesNow = true);
     void append(std::string_view bytes);
 
 private:
-    void reserve(std::size_t capacity);
+    void reserve(std::size_t capacity, bool pagesNow = true);
 
     char *m_data = nullptr;
     std::size_t m_size = 0;

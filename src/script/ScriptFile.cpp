@@ -2,6 +2,8 @@
 
 #include "script/Messages.h"
 
+#include <new>
+
 
 namespace velkan {
 
@@ -81,19 +83,26 @@ bool writeScriptLines(int fd, const ScriptLines &lines, const FileSystem &fs)
 LoadResult loadScriptFile(const std::string &path, const FileSystem &fs)
 {
     LoadResult result;
-    ByteBlock bytes;
-    switch (fs.readAll(path, bytes)) {
-    case FileSystem::ReadStatus::CannotOpen:
-        result.status = LoadResult::Status::CannotOpen;
-        return result;
-    case FileSystem::ReadStatus::ReadError:
-        result.status = LoadResult::Status::ReadError;
-        break;
-    case FileSystem::ReadStatus::Ok:
-        break;
+    // A file larger than the memory left (any file may be picked) is
+    // refused with a message rather than ending the program.
+    try {
+        ByteBlock bytes;
+        switch (fs.readAll(path, bytes)) {
+        case FileSystem::ReadStatus::CannotOpen:
+            result.status = LoadResult::Status::CannotOpen;
+            return result;
+        case FileSystem::ReadStatus::ReadError:
+            result.status = LoadResult::Status::ReadError;
+            break;
+        case FileSystem::ReadStatus::Ok:
+            break;
+        }
+        result.lines = ScriptLines::fromBlock(std::move(bytes));
+        addDefaultHeaderIfNeeded(result.lines);
+    } catch (const std::bad_alloc &) {
+        result = {};
+        result.status = LoadResult::Status::NoMemory;
     }
-    result.lines = ScriptLines::fromBlock(std::move(bytes));
-    addDefaultHeaderIfNeeded(result.lines);
     return result;
 }
 
@@ -131,6 +140,8 @@ const char *messageFor(LoadResult::Status status)
         return messages::kCannotOpenInput;
     case LoadResult::Status::ReadError:
         return messages::kReadErrorPartial;
+    case LoadResult::Status::NoMemory:
+        return messages::kNoMemory;
     }
     return "";
 }

@@ -38,9 +38,9 @@ std::string joinScriptLines(const Lines &lines)
 }
 
 struct LoadResult {
-    enum class Status { Ok, CannotOpen, ReadError };
+    enum class Status { Ok, CannotOpen, ReadError, NoMemory };
     Status status = Status::Ok;
-    ScriptLines lines; // on ReadError: the lines read before it
+    ScriptLines lines; // on ReadError: the lines read before it; on NoMemory: none
 };
 
 // Reads a lyrics text or a WRD script, header rule applied.

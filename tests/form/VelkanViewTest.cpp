@@ -229,6 +229,18 @@ TEST_F(ViewTest, FailedLoadKeepsTheList)
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"keep"}));
     EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("入力ファイルが開けません")});
 
+    // A file the memory cannot hold: said, and the list kept.
+    struct NoMemory : FileSystem {
+        ReadStatus readAll(const std::string &, ByteBlock &) const override { throw std::bad_alloc(); }
+    } noMemory;
+    FileSystem::setCurrent(&noMemory);
+    MessageBox::clearShown();
+    FileDialog::setNextFileName(m_dir.filePath(QStringLiteral("huge.wrd")));
+    view->runCommand(cmd::LyricsLoad);
+    FileSystem::setCurrent(nullptr);
+    EXPECT_EQ(lines(), (std::vector<ScriptLine>{"keep"}));
+    EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("メモリの確保に失敗")});
+
     // Cancelled dialog: nothing at all.
     MessageBox::clearShown();
     view->runCommand(cmd::LyricsLoad);

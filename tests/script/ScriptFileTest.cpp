@@ -193,6 +193,27 @@ TEST(ScriptFile, EditedScriptsSaveByteForByte)
     EXPECT_TRUE(readFile(out) == saved);
 }
 
+TEST(ScriptFile, ReadsLargeFilesWhole)
+{
+    // Large files are read in two halves at once: every byte must land in
+    // its place, whatever the size's remainder.
+    TempDir dir;
+    std::string bytes;
+    bytes.reserve((9u << 20) + 4099);
+    std::uint32_t x = 12345;
+    while (bytes.size() < (8u << 20) + 4099) {
+        x = x * 1664525u + 1013904223u;
+        bytes.push_back(static_cast<char>(x >> 24));
+    }
+    for (const std::size_t size : {bytes.size(), std::size_t{8u << 20}, std::size_t{(8u << 20) + 1}}) {
+        const std::string path = dir.file("large.bin");
+        writeFile(path, bytes.substr(0, size));
+        ByteBlock read;
+        ASSERT_EQ(FileSystem::real().readAll(path, read), FileSystem::ReadStatus::Ok);
+        EXPECT_TRUE(read.view() == std::string_view(bytes).substr(0, size)) << size;
+    }
+}
+
 TEST(ScriptFile, ReadsAPipeToItsEnd)
 {
     // Not a regular file: no size known beforehand.
@@ -315,6 +336,20 @@ TEST(ScriptFile, FailedSaveLeavesOldFileWhole)
 TEST(ScriptFile, SaveIntoMissingFolderFailsBeforeWriting)
 {
     EXPECT_EQ(saveScriptFile("/nonexistent/velkan/out.wrd", {"x"}), SaveStatus::CannotOpen);
+}
+
+TEST(ScriptFile, AFileTooLargeForMemoryIsRefused)
+{
+    struct NoMemory : FileSystem {
+        ReadStatus readAll(const std::string &, ByteBlock &) const override { throw std::bad_alloc(); }
+    } noMemory;
+    const LoadResult r = loadScriptFile("/any/huge.wrd", noMemory);
+    EXPECT_EQ(r.status, LoadResult::Status::NoMemory);
+    EXPECT_TRUE(r.lines.empty());
+    EXPECT_STREQ(messageFor(r.status), "メモリの確保に失敗");
+
+    // Asking the system for more than it has is the same refusal.
+    EXPECT_THROW(ByteBlock().resize(std::size_t{1} << 62), std::bad_alloc);
 }
 
 TEST(ScriptFile, ReadErrorKeepsLinesReadSoFar)
