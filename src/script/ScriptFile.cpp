@@ -4,7 +4,6 @@
 
 #include <new>
 
-
 namespace velkan {
 
 const std::vector<ScriptLine> kDefaultHeader = {
