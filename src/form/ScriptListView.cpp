@@ -48,4 +48,18 @@ void ScriptListView::keyPressEvent(QKeyEvent *event)
     QListView::keyPressEvent(event);
 }
 
+void ScriptListView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                                 const QList<int> &roles)
+{
+    // QListView lays out every row again after any change of data, which
+    // on a long script costs milliseconds per overwritten line. Rows here are
+    // uniform and take their size from the last row, so a change above it
+    // moves nothing: repaint the changed rows only.
+    if (model() && bottomRight.isValid() && bottomRight.row() < model()->rowCount() - 1) {
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    QListView::dataChanged(topLeft, bottomRight, roles);
+}
+
 } // namespace velkan

@@ -22,6 +22,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles = QList<int>()) override;
 };
 
 } // namespace velkan

@@ -175,6 +175,36 @@ TEST_F(ViewTest, BytesSurviveChangeAndOverwrite)
     EXPECT_EQ(view->scriptList().text(0), odd);
 }
 
+TEST_F(ViewTest, AnOverwrittenLineIsRepaintedInPlace)
+{
+    // Only the changed row is repainted after an overwrite; rows stay where
+    // they were, and a change of the last row, which sizes every row, still
+    // lays the rows out again.
+    std::vector<ScriptLine> content;
+    for (int i = 0; i < 40; ++i)
+        content.push_back("@WAIT(" + std::to_string(i) + ",0);");
+    fill(content);
+    ScriptListView *list = view->listView();
+    QApplication::processEvents();
+    const QModelIndex row3 = list->model()->index(3, 0);
+    const QRect rect3 = list->visualRect(row3);
+    const QImage before = list->viewport()->grab(rect3).toImage();
+
+    view->scriptList().replace(3, "@COLOR(32);");
+    QApplication::processEvents();
+    EXPECT_EQ(list->visualRect(row3), rect3);
+    EXPECT_EQ(list->indexAt(rect3.center()), row3);
+    EXPECT_NE(list->viewport()->grab(rect3).toImage(), before);
+
+    // Every row takes the last row's height: a last line whose characters
+    // come from a taller font (the NEC circled digits here) changes them all.
+    view->scriptList().replace(39, "\x87\x40\x87\x90");
+    QApplication::processEvents();
+    const QModelIndex last = list->model()->index(39, 0);
+    EXPECT_EQ(list->visualRect(row3).height(), list->sizeHintForIndex(last).height());
+    EXPECT_EQ(list->visualRect(last).height(), list->sizeHintForIndex(last).height());
+}
+
 TEST_F(ViewTest, LongLinesAreNotCut)
 {
     const ScriptLine longLine(100000, 'x');
