@@ -1,5 +1,6 @@
 #include "script/FileSystem.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -65,9 +66,12 @@ FileSystem::ReadStatus FileSystem::readAll(const std::string &path, ByteBlock &o
 
     // A regular file is read straight into place, the bytes it had when
     // opened; then, and for anything else (a pipe), in pieces to the end.
+    const std::size_t limit = readLimit();
     std::size_t got = 0;
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
         const auto size = static_cast<std::size_t>(st.st_size);
+        if (size > limit)
+            return ReadStatus::TooLarge;
         const bool halves = size >= kTwoHalvesFrom;
         const std::size_t half = halves ? size / 2 / 4096 * 4096 : size;
         out.resize(size, !halves);
@@ -100,6 +104,10 @@ FileSystem::ReadStatus FileSystem::readAll(const std::string &path, ByteBlock &o
     char piece[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, piece, sizeof piece);
+        if (n > 0 && static_cast<std::size_t>(n) > limit - got) {
+            out = ByteBlock();
+            return ReadStatus::TooLarge;
+        }
         if (n > 0) {
             out.append({piece, static_cast<std::size_t>(n)});
             got += static_cast<std::size_t>(n);
@@ -110,6 +118,16 @@ FileSystem::ReadStatus FileSystem::readAll(const std::string &path, ByteBlock &o
         }
     }
     return finish(got, ReadStatus::Ok);
+}
+
+std::size_t FileSystem::readLimit() const
+{
+    std::size_t limit = std::size_t{1} << 30;
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0)
+        limit = std::min(limit, static_cast<std::size_t>(pages) / 16 * static_cast<std::size_t>(pageSize));
+    return limit;
 }
 
 FileSystem::ReadStatus FileSystem::readText(const std::string &path, std::string &out) const

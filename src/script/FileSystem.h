@@ -11,12 +11,16 @@ namespace velkan {
 // make any step fail (the tests run as root, where permission bits stop nothing).
 class FileSystem {
 public:
-    enum class ReadStatus { Ok, CannotOpen, ReadError };
+    enum class ReadStatus { Ok, CannotOpen, ReadError, TooLarge };
 
     virtual ~FileSystem() = default;
 
-    // Reads the whole file. On ReadError, out holds the bytes read before it.
+    // Reads the whole file. On ReadError, out holds the bytes read before it;
+    // a file longer than readLimit() is TooLarge and nothing is kept.
     virtual ReadStatus readAll(const std::string &path, ByteBlock &out) const;
+    // The longest file read whole: 1 GiB, or a sixteenth of the memory when
+    // that is less (a script's line table can take eight times its size).
+    virtual std::size_t readLimit() const;
     // The same into a string, for small files.
     ReadStatus readText(const std::string &path, std::string &out) const;
 

@@ -82,13 +82,16 @@ bool writeScriptLines(int fd, const ScriptLines &lines, const FileSystem &fs)
 LoadResult loadScriptFile(const std::string &path, const FileSystem &fs)
 {
     LoadResult result;
-    // A file larger than the memory left (any file may be picked) is
-    // refused with a message rather than ending the program.
+    // A file too large to hold (any file may be picked) is refused with a
+    // message rather than filling the memory or ending the program.
     try {
         ByteBlock bytes;
         switch (fs.readAll(path, bytes)) {
         case FileSystem::ReadStatus::CannotOpen:
             result.status = LoadResult::Status::CannotOpen;
+            return result;
+        case FileSystem::ReadStatus::TooLarge:
+            result.status = LoadResult::Status::NoMemory;
             return result;
         case FileSystem::ReadStatus::ReadError:
             result.status = LoadResult::Status::ReadError;

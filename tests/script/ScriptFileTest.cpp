@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -350,6 +351,45 @@ TEST(ScriptFile, AFileTooLargeForMemoryIsRefused)
 
     // Asking the system for more than it has is the same refusal.
     EXPECT_THROW(ByteBlock().resize(std::size_t{1} << 62), std::bad_alloc);
+}
+
+TEST(ScriptFile, FilesBeyondTheReadLimitAreRefusedUnread)
+{
+    struct SmallMemory : FileSystem {
+        std::size_t readLimit() const override { return 1u << 20; }
+    } small;
+    TempDir dir;
+    const std::string fits = dir.file("fits.wrd"), over = dir.file("over.wrd");
+    writeFile(fits, "@A\r\n" + std::string((1u << 20) - 4, 'x'));
+    writeFile(over, "@A\r\n" + std::string((1u << 20) - 3, 'x'));
+    ByteBlock block;
+    EXPECT_EQ(small.readAll(fits, block), FileSystem::ReadStatus::Ok);
+    EXPECT_EQ(block.size(), 1u << 20);
+    EXPECT_EQ(small.readAll(over, block), FileSystem::ReadStatus::TooLarge);
+    EXPECT_TRUE(block.empty());
+    const LoadResult r = loadScriptFile(over, small);
+    EXPECT_EQ(r.status, LoadResult::Status::NoMemory);
+    EXPECT_TRUE(r.lines.empty());
+
+    // A stream (no size known) is cut off at the limit too.
+    const std::string fifo = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        // The reader stops early: the rest of the writes fail instead of
+        // raising SIGPIPE.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        writeFile(fifo, std::string(3u << 20, 'y'));
+    });
+    EXPECT_EQ(small.readAll(fifo, block), FileSystem::ReadStatus::TooLarge);
+    EXPECT_TRUE(block.empty());
+    writer.join();
+
+    // The real limit leaves room for any real script.
+    EXPECT_GE(FileSystem::real().readLimit(), std::size_t{64} << 20);
+    EXPECT_LE(FileSystem::real().readLimit(), std::size_t{1} << 30);
 }
 
 TEST(ScriptFile, ReadErrorKeepsLinesReadSoFar)
