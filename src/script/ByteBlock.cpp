@@ -1,7 +1,6 @@
 #include "script/ByteBlock.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <sys/mman.h>
 
