@@ -4,8 +4,8 @@ namespace velkan {
 
 std::optional<ToolCommand> toolCommandNamed(std::string_view word)
 {
-    for (ToolCommand c :
-         {ToolCommand::New, ToolCommand::Tempo, ToolCommand::Locate, ToolCommand::Shift})
+    for (ToolCommand c : {ToolCommand::New, ToolCommand::Tempo, ToolCommand::Locate,
+                          ToolCommand::Clock, ToolCommand::Shift})
         if (!word.empty() && word == toolCommandWord(c))
             return c;
     return std::nullopt;
@@ -20,6 +20,8 @@ std::string_view toolCommandWord(ToolCommand command)
         return "tempo";
     case ToolCommand::Locate:
         return "locate";
+    case ToolCommand::Clock:
+        return "clock";
     case ToolCommand::Shift:
         return "shift";
     case ToolCommand::None:
@@ -32,13 +34,15 @@ std::string_view toolUsage(ToolCommand command)
 {
     switch (command) {
     case ToolCommand::None:
-        return "usage: velkan-tool COMMAND [ARGS...]   (new, tempo, locate, shift)";
+        return "usage: velkan-tool COMMAND [ARGS...]   (new, tempo, locate, clock, shift)";
     case ToolCommand::New:
         return "usage: velkan-tool new LYRICS [-o OUT]";
     case ToolCommand::Tempo:
         return "usage: velkan-tool tempo SONG.mid";
     case ToolCommand::Locate:
         return "usage: velkan-tool locate SONG.mid QUARTER";
+    case ToolCommand::Clock:
+        return "usage: velkan-tool clock SONG.mid MS [MS...]";
     case ToolCommand::Shift:
         return "usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]";
     }
@@ -52,12 +56,13 @@ std::string_view toolHelp(ToolCommand command)
         return R"(usage: velkan-tool COMMAND [ARGS...]
 
 Runs Velkan's own core on files, without a window: the same lyrics load,
-WRD save, MIDI reader, bar count and timing offset as the editor.
+WRD save, MIDI reader, bar count, beat clock and timing offset as the editor.
 
 Commands:
   new LYRICS [-o OUT]          lyrics text to WRD script (header, @END(), CR LF)
   tempo SONG.mid               the song's tempo and meter lines, length, bar count
   locate SONG.mid QUARTER      bar and beat of a quarter note of the song
+  clock SONG.mid MS [MS...]    the line a Space press MS ms after the start stamps
   shift STEPS IN [-o OUT] [--song SONG.mid]
                                move every @WAIT line by STEPS (-48 -24 -12 12 24 48)
 
@@ -67,8 +72,9 @@ Options:
 
 A file name '-' stands for standard input (LYRICS, IN) or output (OUT).
 OUT is replaced atomically, as the editor saves; lines are bytes, never re-encoded.
-Exit status: 0 done; 1 a file could not be read or written (nothing was
-written, an existing OUT is left whole); 2 a usage error.
+Exit status: 0 done; 1 a file could not be read or written, or a song has
+no usable MIDI header (nothing was written, an existing OUT is left whole);
+2 a usage error.
 )";
     case ToolCommand::New:
         return R"(usage: velkan-tool new LYRICS [-o OUT]
@@ -87,14 +93,28 @@ Prints the lines the editor's MIDI読込 leaves in the script list, one per
 tempo change ("dT:QUARTER Tempo:MS") and time-signature change
 ("dT:QUARTER Mean4:QUARTERS_PER_BAR") of the first track, in file order;
 then "length N", the song length in sixteenth notes (0 when it cannot be
-measured), and "/N", the number of bars the editor shows.
+measured), and "/N", the bar that holds the song's end, as the editor's
+position display shows it (bars counted from the time signatures of every
+track).
 )";
     case ToolCommand::Locate:
         return R"(usage: velkan-tool locate SONG.mid QUARTER
 
 Prints "bar B beat T completed C" for quarter note QUARTER (0 is the song's
-first), counted through the song's meter changes as the editor's beat clock
-counts them.
+first): the bar and beat holding its start and the bars completed before it,
+counted through the time signatures of every track as the editor's beat
+clock counts them.
+)";
+    case ToolCommand::Clock:
+        return R"(usage: velkan-tool clock SONG.mid MS [MS...]
+
+For each MS, prints the timing line a Space press stamps MS milliseconds
+after 開始(s) from the top of the song: "@WAIT(bar,step);" for the beat
+sounding at that moment, step being (beat - 1) x 48. The moment is read
+through every tempo and time-signature event of every track, as the
+editor's beat clock reads it; past the song's end the clock stands at the
+first bar line at or after the end. MS is a number of milliseconds from 0,
+decimals allowed (1234.5).
 )";
     case ToolCommand::Shift:
         return R"(usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]

@@ -3,11 +3,16 @@
 #include "aids/core/TimingOffset.h"
 #include "midi/BarMath.h"
 #include "midi/BeatClock.h"
+#include "midi/LyricFollow.h"
 #include "midi/MidiBytes.h"
 #include "midi/MidiReader.h"
 #include "script/Messages.h"
 #include "script/ScriptFile.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <ostream>
 
 namespace velkan {
@@ -17,6 +22,10 @@ namespace {
 constexpr std::string_view kStandardStream = "-";
 constexpr const char *kStandardInputPath = "/dev/stdin";
 constexpr std::string_view kCannotWriteStdout = "標準出力に書き込めません";
+// A file without a header, or one that counts time in SMPTE frames or in 0
+// ticks a quarter: it has no bars or beats to count.
+constexpr std::string_view kNoTimeline =
+    "MIDI ファイルとして読めません (ヘッダーがないか、分解能が 0 か SMPTE です)";
 
 bool isTimingOffsetStep(int steps)
 {
@@ -24,6 +33,27 @@ bool isTimingOffsetStep(int steps)
         if (c.steps == steps)
             return true;
     return false;
+}
+
+// Milliseconds as typed: digits with at most one decimal point, a '+' in
+// front as QUARTER takes it; no minus, no exponent, no "inf".
+std::optional<double> parseMilliseconds(const std::string &text)
+{
+    std::string_view number = text;
+    if (number.starts_with('+'))
+        number.remove_prefix(1);
+    const auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    if (std::count(number.begin(), number.end(), '.') > 1 ||
+        !std::all_of(number.begin(), number.end(),
+                     [&](char c) { return c == '.' || isDigit(c); }) ||
+        std::none_of(number.begin(), number.end(), isDigit))
+        return std::nullopt;
+    double value = 0;
+    const char *end = number.data() + number.size();
+    const auto [stop, ec] = std::from_chars(number.data(), end, value, std::chars_format::fixed);
+    if (ec != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
 }
 
 std::string stepsList()
@@ -78,6 +108,8 @@ int VelkanTool::run(const std::vector<std::string> &args)
         return runTempo(parsed);
     case ToolCommand::Locate:
         return runLocate(parsed);
+    case ToolCommand::Clock:
+        return runClock(parsed);
     case ToolCommand::Shift:
         return runShift(parsed);
     case ToolCommand::None:
@@ -99,28 +131,45 @@ int VelkanTool::runNew(const ToolArgs &args)
     return writeScript(args.output, loaded.lines) ? kExitOk : kExitFailure;
 }
 
+std::optional<VelkanTool::LoadedSong> VelkanTool::loadSong(const std::string &song)
+{
+    MidiReadResult read = readMidiFile(song);
+    if (!read.ok()) {
+        failure(midiReadMessage(read.status), song);
+        return std::nullopt;
+    }
+    if (!read.timeline) {
+        failure(kNoTimeline, song);
+        return std::nullopt;
+    }
+    LoadedSong loaded;
+    loaded.lines = std::move(read.lines);
+    loaded.timeline = std::make_shared<const SongTimeline>(std::move(*read.timeline));
+    // The editor takes the length from the device, which measures the file
+    // itself (a second read, as there).
+    std::string image;
+    if (m_fs.readText(song, image) == FileSystem::ReadStatus::Ok)
+        loaded.length = songLengthSixteenths(unwrapRmid(image)).value_or(0);
+    return loaded;
+}
+
 int VelkanTool::runTempo(const ToolArgs &args)
 {
     if (args.operands.size() != 1)
         return usageError(ToolCommand::Tempo,
                           args.operands.empty() ? "SONG.mid missing" : "too many operands");
-    const std::string &song = args.operands[0];
-    const MidiReadResult read = readMidiFile(song);
-    if (!read.ok())
-        return failure(midiReadMessage(read.status), song);
+    const std::optional<LoadedSong> song = loadSong(args.operands[0]);
+    if (!song)
+        return kExitFailure;
 
-    // The editor takes the length from the device, which measures the file
-    // itself (a second read, as there).
-    std::int32_t length = 0;
-    std::string image;
-    if (m_fs.readText(song, image) == FileSystem::ReadStatus::Ok)
-        length = songLengthSixteenths(unwrapRmid(image)).value_or(0);
+    // The position display names the bar that holds the song's end.
     BeatClock clock;
-    const int completed = locatePosition(clock, read.timing, length / 4);
+    clock.setTimeline(song->timeline);
+    const int completed = clock.locate(song->timeline->tickOfSixteenth(song->length));
 
-    for (const std::string &line : read.lines)
+    for (const std::string &line : song->lines)
         m_out << line << '\n';
-    m_out << "length " << length << '\n' << '/' << completed + 1 << '\n';
+    m_out << "length " << song->length << '\n' << '/' << completed + 1 << '\n';
     return flushOut() ? kExitOk : kExitFailure;
 }
 
@@ -130,18 +179,48 @@ int VelkanTool::runLocate(const ToolArgs &args)
         return usageError(ToolCommand::Locate, args.operands.size() < 2
                                                    ? "SONG.mid and QUARTER needed"
                                                    : "too many operands");
-    const std::string &song = args.operands[0];
     const std::optional<int> quarter = parseWholeInt(args.operands[1]);
     if (!quarter || *quarter < 0)
         return usageError(ToolCommand::Locate,
                           "QUARTER must be a whole number from 0, not '" + args.operands[1] + "'");
-    const MidiReadResult read = readMidiFile(song);
-    if (!read.ok())
-        return failure(midiReadMessage(read.status), song);
+    const std::optional<LoadedSong> song = loadSong(args.operands[0]);
+    if (!song)
+        return kExitFailure;
 
     BeatClock clock;
-    const int completed = locatePosition(clock, read.timing, *quarter);
-    m_out << "bar " << clock.bar << " beat " << clock.beat << " completed " << completed << '\n';
+    clock.setTimeline(song->timeline);
+    const int completed = clock.locate(std::int64_t{*quarter} * song->timeline->division());
+    const BeatPlace beat = clock.beatAt(0); // standing: any moment reads the same
+    m_out << "bar " << beat.bar << " beat " << beat.beat << " completed " << completed << '\n';
+    return flushOut() ? kExitOk : kExitFailure;
+}
+
+int VelkanTool::runClock(const ToolArgs &args)
+{
+    if (args.operands.size() < 2)
+        return usageError(ToolCommand::Clock, "SONG.mid and MS needed");
+    std::vector<std::int64_t> moments;
+    for (auto it = args.operands.begin() + 1; it != args.operands.end(); ++it) {
+        const std::optional<double> ms = parseMilliseconds(*it);
+        if (!ms)
+            return usageError(ToolCommand::Clock,
+                              "MS must be milliseconds from 0, not '" + *it + "'");
+        // Past 285 years every song has long ended: held there so the
+        // nanoseconds stay inside 64 bits.
+        moments.push_back(std::llround(std::min(*ms * 1e6, 9e18)));
+    }
+    const std::optional<LoadedSong> song = loadSong(args.operands[0]);
+    if (!song)
+        return kExitFailure;
+
+    // As 開始(s) from the top: tick 0 sounds at moment 0.
+    BeatClock clock;
+    clock.setTimeline(song->timeline);
+    clock.runFrom(0, 0, song->length);
+    for (const std::int64_t nanos : moments) {
+        // A clock with a song always has a bar and a beat.
+        m_out << lyricFollowLine(clock, nanos).value_or(std::string()) << '\n';
+    }
     return flushOut() ? kExitOk : kExitFailure;
 }
 
@@ -156,11 +235,14 @@ int VelkanTool::runShift(const ToolArgs &args)
                                                   args.operands[0] + "'");
 
     // The song first: a song that cannot be read must not cost the script.
-    std::optional<MidiReadResult> song;
+    // One without a header or tick division has no bars: 192 steps, as
+    // without a song.
+    std::optional<SongTimeline> timeline;
     if (args.song) {
-        song = readMidiFile(*args.song);
-        if (!song->ok())
-            return failure(midiReadMessage(song->status), *args.song);
+        MidiReadResult song = readMidiFile(*args.song);
+        if (!song.ok())
+            return failure(midiReadMessage(song.status), *args.song);
+        timeline = std::move(song.timeline);
     }
 
     // Read as the editor reads it, less the header: shift touches @WAIT lines
@@ -170,7 +252,7 @@ int VelkanTool::runShift(const ToolArgs &args)
         return kExitFailure;
     std::vector<ScriptLine> lines = splitScriptText(bytes).toVector();
 
-    const BarMath bars(song ? &song->timing.meter : nullptr);
+    const BarMath bars(timeline ? &*timeline : nullptr);
     const TimingOffsetResult result = applyTimingOffset(lines, *steps, bars);
     if (!writeScript(args.output, lines))
         return kExitFailure;

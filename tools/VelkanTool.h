@@ -2,10 +2,13 @@
 
 #include "ToolArgs.h"
 #include "ToolHelp.h"
+#include "midi/MidiReader.h"
 #include "script/FileSystem.h"
 #include "script/ScriptList.h"
 
+#include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +33,18 @@ private:
     int runNew(const ToolArgs &args);
     int runTempo(const ToolArgs &args);
     int runLocate(const ToolArgs &args);
+    int runClock(const ToolArgs &args);
     int runShift(const ToolArgs &args);
+
+    // A song as the editor loads it for playing: the reader's lines, its
+    // timeline and its length in sixteenths as the device measures it.
+    struct LoadedSong {
+        std::vector<std::string> lines;
+        std::shared_ptr<const SongTimeline> timeline;
+        std::int32_t length = 0;
+    };
+    // Nothing when SONG cannot be read or has no timeline; the error is told.
+    std::optional<LoadedSong> loadSong(const std::string &song);
 
     int usageError(ToolCommand command, std::string_view problem);
     int failure(std::string_view message, std::string_view file);

@@ -14,16 +14,16 @@
 // the sanitizers.
 namespace velkan::fuzz {
 
-// The MIDI reader, the RMID unwrapping, the song length and the beat clock
-// driven by what the reader found.
+// The MIDI reader, the RMID unwrapping, the song length, the song's timeline
+// and the beat clock running on it.
 std::string checkMidiImage(std::string_view bytes);
 
 // Script load -> save -> load gives the same lines; a script that begins with
 // "@", ends every line with CR LF and holds no Ctrl-Z saves back byte for byte.
 std::string checkScriptRoundTrip(std::string_view bytes);
 
-// The @WAIT reader, the timing offset and appear/erase timings built on it,
-// and the Shift-JIS aware search.
+// The @WAIT reader, the timing offset and appear/erase timings built on it
+// against a random song's bars, and the Shift-JIS aware search.
 std::string checkWaitAndSearch(std::string_view bytes);
 
 // Display codec: bytes -> text -> bytes is the identity.

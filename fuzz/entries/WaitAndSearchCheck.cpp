@@ -2,11 +2,12 @@
 
 #include "aids/core/LyricReveal.h"
 #include "aids/core/RevealTiming.h"
-#include "script/ShiftJisText.h"
 #include "aids/core/TimingOffset.h"
 #include "aids/core/WaitReading.h"
 #include "midi/BarMath.h"
+#include "midi/SongTimeline.h"
 #include "script/ScriptFile.h"
+#include "script/ShiftJisText.h"
 
 #include <vector>
 
@@ -29,19 +30,36 @@ unsigned char takeByte(std::string_view &in)
     return b.empty() ? 0 : static_cast<unsigned char>(b[0]);
 }
 
-// A meter map as the reader could record it: quarters in file order, at least
-// one quarter per bar.
-MeterMap takeMeter(std::string_view &in)
+// A song's bars from the bytes: any division (odd ones too), time signatures
+// anywhere, inside bars, of any numerator and denominator, unusable ones
+// among them.
+SongTimeline takeTimeline(std::string_view &in)
 {
-    MeterMap meter;
     const int count = takeByte(in) % 6;
-    std::int32_t quarter = 0;
+    const int division = 1 + takeByte(in) * 4;
+    std::vector<TimeSignatureEvent> signatures;
+    std::int64_t tick = 0;
     for (int i = 0; i < count; ++i) {
-        quarter += takeByte(in) * 3;
-        const int perBar = takeByte(in);
-        meter.append({quarter, perBar == 0 ? 1 : perBar});
+        tick += std::int64_t{takeByte(in)} * division / 2;
+        const int numerator = takeByte(in);
+        signatures.push_back({tick, numerator, takeByte(in) % 7});
     }
-    return meter;
+    return SongTimeline(division, {}, std::move(signatures));
+}
+
+// BarMath's bars are the player's: a bar's last step waits inside it, the
+// step after it at the next bar line.
+std::string checkBarsAgainstTimeline(const BarMath &bars, const SongTimeline &timeline)
+{
+    for (std::int32_t bar = 1; bar <= 64; ++bar) {
+        const int length = bars.barLength(bar);
+        if (length < 1)
+            return "bar " + std::to_string(bar) + " has no steps";
+        if (timeline.barAt(timeline.tickOf({bar, length - 1})).bar != bar ||
+            timeline.barAt(timeline.tickOf({bar, length})).bar != bar + 1)
+            return "bar " + std::to_string(bar) + " is not as long as the player's";
+    }
+    return {};
 }
 
 // The search written the slow way: every character boundary, front to back.
@@ -116,8 +134,10 @@ std::string checkReveal(const std::vector<ScriptLine> &lines, std::string_view e
 std::string checkWaitAndSearch(std::string_view bytes)
 {
     std::string_view in = bytes;
-    const MeterMap meter = takeMeter(in);
-    const BarMath bars(&meter);
+    const SongTimeline timeline = takeTimeline(in);
+    const BarMath bars(&timeline);
+    if (std::string broken = checkBarsAgainstTimeline(bars, timeline); !broken.empty())
+        return broken;
     const std::string_view needle = take(in, takeByte(in) % 8);
     const std::string_view text = in;
 

@@ -285,7 +285,7 @@ void LyricRevealDialog::timing(bool appear)
         return;
     const std::vector<int> indexes = selectedIndexes();
     const auto selection = selectedLines(m_lines.lines(), indexes);
-    const BarMath bars(m_view.loadedMeter());
+    const BarMath bars(m_view.loadedTimeline());
     const RevealEdits edits{*start, *end};
     const RevealTimingResult result =
         appear ? velkan::appearTiming(selection, edits, m_appearMethod,

@@ -148,7 +148,7 @@ void installTimingOffsetCommand(VelkanView &view)
         const std::optional<int> choice = TimingOffsetDialog::ask(&view);
         if (!choice)
             return;
-        const BarMath bars(view.loadedMeter());
+        const BarMath bars(view.loadedTimeline());
         const int held = shiftWaitLines(view.scriptList(), timingOffsetSteps(*choice), bars);
         if (held > 0)
             MessageBox::show(

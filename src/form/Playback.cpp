@@ -6,6 +6,7 @@
 #include "midi/LyricFollow.h"
 #include "midi/MidiReader.h"
 #include "platform/FileDialog.h"
+#include "platform/EventTime.h"
 #include "platform/FluidSynthSequencer.h"
 #include "platform/MessageBox.h"
 
@@ -23,6 +24,25 @@ Playback::SequencerFactory &factory()
     static Playback::SequencerFactory f;
     return f;
 }
+std::function<Playback::TimeSource()> &timeSourceFactory()
+{
+    static std::function<Playback::TimeSource()> f;
+    return f;
+}
+
+std::int64_t nanosOf(PeriodicTimer::TimePoint t)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+}
+PeriodicTimer::TimePoint timePointOf(std::int64_t nanos)
+{
+    return PeriodicTimer::TimePoint(
+        std::chrono::duration_cast<PeriodicTimer::TimePoint::duration>(std::chrono::nanoseconds(nanos)));
+}
+
+// The display never wakes the timer more than once a millisecond: a song of
+// beats shorter than that (only a hostile file has them) shows every few.
+constexpr std::int64_t kShortestWakeNanos = 1'000'000;
 } // namespace
 
 void Playback::setSequencerFactory(SequencerFactory f)
@@ -30,9 +50,15 @@ void Playback::setSequencerFactory(SequencerFactory f)
     factory() = std::move(f);
 }
 
+void Playback::setTimeSourceFactory(std::function<TimeSource()> f)
+{
+    timeSourceFactory() = std::move(f);
+}
+
 Playback::Playback(VelkanView &view, QObject *parent)
     : QObject(parent), m_view(view),
-      m_sequencer(factory() ? factory()() : std::make_unique<FluidSynthSequencer>())
+      m_sequencer(factory() ? factory()() : std::make_unique<FluidSynthSequencer>()),
+      m_timer(timeSourceFactory() ? timeSourceFactory()() : nullptr)
 {
     QScrollBar *bar = m_view.positionBar();
     // The value changes only when a drag ends; arrows, page clicks, the wheel
@@ -47,9 +73,9 @@ Playback::Playback(VelkanView &view, QObject *parent)
     m_view.setCommandHandler(cmd::Pause, [this] { pause(); });
     m_view.setCommandHandler(cmd::End, [this] { end(); });
     connect(m_view.listView(), &ScriptListView::keyPressed, this,
-            [this](int key, int caret, bool *handled) {
+            [this](int key, int caret, quint64 timestampMs, bool *handled) {
                 if (key == Qt::Key_Space)
-                    *handled = lyricFollow(caret);
+                    *handled = lyricFollow(caret, pressTime(timestampMs, m_timer.now()));
             });
 }
 
@@ -61,10 +87,11 @@ Playback::~Playback()
         m_sequencer->close();
 }
 
-BeatClock Playback::clock() const
+BarBeat Playback::beat() const
 {
     std::lock_guard lock(m_clockMutex);
-    return m_clock;
+    const BeatPlace b = m_clock.beatAt(nanosOf(m_timer.now()));
+    return {b.bar, b.beat};
 }
 
 void Playback::report(const SeqResult &result)
@@ -97,9 +124,17 @@ void Playback::showBarAndBeat(const BarBeat &b)
     m_view.beatBox()->setText(QString::number(b.beat));
 }
 
-bool Playback::startTimer(std::int64_t periodUs)
+// Runs the clock from `fromTick` as of now and wakes the timer at the next beat.
+bool Playback::runClockFrom(std::int64_t fromTick)
 {
-    const bool ok = m_timer.start(periodUs, [this] { tick(); });
+    PeriodicTimer::TimePoint first;
+    {
+        std::lock_guard lock(m_clockMutex);
+        m_clock.runFrom(fromTick, nanosOf(m_timer.now()), m_songLength.load());
+        m_nextBeatTick = m_timeline ? m_timeline->beatAt(fromTick).endTick : fromTick;
+        first = timePointOf(m_clock.nanosOf(m_nextBeatTick));
+    }
+    const bool ok = m_timer.startScheduled(first, [this] { return tick(); });
     m_acceptedGeneration = ok ? m_timer.generation() : 0;
     return ok;
 }
@@ -111,12 +146,28 @@ void Playback::stopTimer()
     m_timer.stop();
 }
 
+// Stops the clock where the song was at `nanos`. The boxes then show that beat
+// even when its tick was still on the way: they show what a tap would stamp.
+void Playback::holdClockAt(std::int64_t nanos)
+{
+    BeatPlace held;
+    {
+        std::lock_guard lock(m_clockMutex);
+        m_clock.holdAt(nanos);
+        held = m_clock.beatAt(nanos);
+    }
+    showBarAndBeat({held.bar, held.beat});
+}
+
 void Playback::endPerformance()
 {
+    const std::int64_t at = nanosOf(m_timer.now());
+    // The timer first: a song-end tick cannot then change the flag under us.
+    stopTimer();
     if (!m_performing)
         return;
     report(m_sequencer->stop());
-    stopTimer();
+    holdClockAt(at);
     m_performing = false;
 }
 
@@ -136,8 +187,10 @@ void Playback::midiLoad()
 
     MidiReadResult read = readMidiFile(path.toStdString());
     if (read.ok()) {
-        m_view.mutableSongTiming() = read.timing;
-        m_view.setSongLoaded(true);
+        m_timeline = read.timeline
+                         ? std::make_shared<const SongTimeline>(std::move(*read.timeline))
+                         : nullptr;
+        m_view.setLoadedTimeline(m_timeline);
         list.assign(std::move(read.lines));
     } else {
         MessageBox::show(&m_view, QString::fromUtf8(midiReadMessage(read.status).data(),
@@ -156,6 +209,8 @@ void Playback::midiLoad()
     if (!opened) {
         report(opened);
         m_view.window()->setWindowTitle(QStringLiteral("無題"));
+        std::lock_guard lock(m_clockMutex);
+        m_clock.setTimeline(nullptr);
         return;
     }
     m_view.window()->setWindowTitle(path);
@@ -168,51 +223,53 @@ void Playback::midiLoad()
     m_view.positionBar()->setRange(0, m_songLength);
     setThumb(0);
 
-    int completed;
+    // The clock stands at the song's end; the count is the bar that holds it.
+    std::int32_t completed;
     {
         std::lock_guard lock(m_clockMutex);
-        completed = locatePosition(m_clock, m_view.mutableSongTiming(), m_songLength / 4);
-        m_beat.publish({m_clock.bar, m_clock.beat});
+        m_clock.setTimeline(m_timeline);
+        completed = m_clock.locate(m_timeline ? m_timeline->tickOfSixteenth(m_songLength) : 0);
     }
     m_view.barCountLabel()->setText(QStringLiteral("/%1").arg(completed + 1));
 }
 
 void Playback::start()
 {
-    if (!m_sequencer->isOpen())
+    if (!m_sequencer->isOpen() || !m_timeline)
         return;
     m_view.listView()->setFocus();
+    // The timer first: a song-end tick cannot then end the performance between
+    // the check and the restart.
+    stopTimer();
     BarBeat shown;
     if (!m_performing) {
         setThumb(0);
         m_currentPosition = 0;
         m_performing = true;
-        std::int64_t period;
         {
             std::lock_guard lock(m_clockMutex);
-            period = startFromTop(m_clock, m_view.mutableSongTiming());
-            shown = {m_clock.bar, m_clock.beat};
+            m_clock.locate(0);
+            const BeatPlace b = m_timeline->beatAt(0);
+            shown = {b.bar, b.beat};
         }
-        m_beat.publish(shown);
         report(m_sequencer->playFrom(0));
-        if (!startTimer(period))
+        if (!runClockFrom(0))
             MessageBox::show(&m_view, QStringLiteral("Timer Err0"));
     } else {
-        stopTimer();
         const std::int32_t p = readPosition();
         m_currentPosition = p;
-        ResumePlan plan;
+        const ResumePlan plan = resumePlan(*m_timeline, p);
         {
             std::lock_guard lock(m_clockMutex);
-            plan = resumeAt(m_clock, m_view.mutableSongTiming(), p);
-            shown = {m_clock.bar, m_clock.beat};
+            m_clock.locate(plan.startTick);
+            const BeatPlace b = m_timeline->beatAt(plan.startTick);
+            shown = {b.bar, b.beat};
         }
-        m_beat.publish(shown);
         setThumb(p);
         m_currentPosition = plan.seekPosition;
         report(m_sequencer->seek(plan.seekPosition));
         report(m_sequencer->play());
-        if (!startTimer(plan.periodUs))
+        if (!runClockFrom(plan.startTick))
             MessageBox::show(&m_view, QStringLiteral("Timer Err0"));
     }
     showBarAndBeat(shown);
@@ -220,10 +277,13 @@ void Playback::start()
 
 void Playback::pause()
 {
+    const std::int64_t at = nanosOf(m_timer.now());
+    stopTimer();
     if (!m_performing)
         return;
     report(m_sequencer->stop());
-    stopTimer();
+    // While paused the clock stands in the beat it had reached.
+    holdClockAt(at);
     m_currentPosition = readPosition();
 }
 
@@ -232,38 +292,50 @@ void Playback::end()
     endPerformance();
 }
 
-// Timer thread: advance the clock, hand the display to the UI thread.
-void Playback::tick()
+// Timer thread, at a beat's start: hand the display to the UI thread and name
+// the next beat's start.
+std::optional<PeriodicTimer::TimePoint> Playback::tick()
 {
-    TickResult r;
+    BeatStart started;
+    std::optional<PeriodicTimer::TimePoint> next;
     {
         std::lock_guard lock(m_clockMutex);
-        r = tickBeatClock(m_clock, m_view.mutableSongTiming(), m_songLength.load());
-    }
-    m_beat.publish({r.bar, r.beat});
-    if (r.songEnded) {
-        m_performing = false;
-        m_timer.requestStop();
-    } else if (r.periodChanged) {
-        m_timer.setPeriod(r.newPeriodUs);
+        if (!m_clock.isRunning() || !m_timeline)
+            return std::nullopt;
+        started = beatStarting(m_clock, m_nextBeatTick);
+        if (started.songEnded) {
+            m_clock.locate(m_nextBeatTick);
+            m_performing = false;
+        } else {
+            const std::int64_t soonest = m_clock.nanosOf(m_nextBeatTick) + kShortestWakeNanos;
+            std::int64_t following = started.beat.endTick;
+            if (m_clock.nanosOf(following) < soonest)
+                following = std::max(following, m_timeline->beatAt(m_clock.tickAt(soonest)).endTick);
+            m_nextBeatTick = std::min(following, m_clock.endTick());
+            next = timePointOf(m_clock.nanosOf(m_nextBeatTick));
+        }
     }
     const std::uint64_t generation = m_timer.generation();
     QMetaObject::invokeMethod(
-        this, [this, generation, r] { applyTick(generation, r); }, Qt::QueuedConnection);
+        this, [this, generation, started] { applyTick(generation, started); },
+        Qt::QueuedConnection);
+    return next;
 }
 
-void Playback::applyTick(std::uint64_t generation, const TickResult &r)
+void Playback::applyTick(std::uint64_t generation, const BeatStart &started)
 {
     if (generation != m_acceptedGeneration)
         return;
-    if (r.barChanged) {
-        m_view.barBox()->setText(QString::number(r.bar));
-        m_currentPosition = r.thumbPosition;
-        setThumb(r.thumbPosition);
+    if (started.barChanged) {
+        m_view.barBox()->setText(QString::number(started.beat.bar));
+        m_currentPosition = started.thumbPosition;
+        // A held thumb is the author's: the release seeks where it was let go.
+        if (!m_view.positionBar()->isSliderDown())
+            setThumb(started.thumbPosition);
     }
-    m_view.beatBox()->setText(QString::number(r.beat));
-    if (r.songEnded)
-        stopTimer();  // the thread has ended itself; this only joins it
+    m_view.beatBox()->setText(QString::number(started.beat.beat));
+    if (started.songEnded)
+        stopTimer(); // the thread has ended itself; this only joins it
 }
 
 // Only a drag and its release act on the position bar; every other action of
@@ -280,26 +352,30 @@ void Playback::onPositionAction(int action)
 
 void Playback::dragTo(int position)
 {
-    if (!m_sequencer->isOpen())
+    if (!m_sequencer->isOpen() || !m_timeline)
         return;
-    int completed;
+    const std::int64_t tick = m_timeline->tickOfSixteenth(position);
     {
+        // A playing clock follows the song; one standing still goes where the
+        // thumb is, so that a tap stamps the bar the author looks at.
         std::lock_guard lock(m_clockMutex);
-        completed = locatePosition(m_clock, m_view.mutableSongTiming(), position / 4);
-        m_beat.publish({m_clock.bar, m_clock.beat});
+        if (!m_clock.isRunning())
+            m_clock.locate(tick);
     }
-    m_view.dragBarLabel()->setText(QString::number(completed + 1));
+    m_view.dragBarLabel()->setText(QString::number(m_timeline->barAt(tick).bar));
 }
 
 void Playback::onPositionReleased()
 {
     QScrollBar *bar = m_view.positionBar();
     const int p = bar->sliderPosition();
+    // The timer first: a song-end tick cannot then turn the jump into a start
+    // from the top.
+    stopTimer();
     if (!m_performing) {
         setThumb(m_currentPosition);
         return;
     }
-    stopTimer();
     m_currentPosition = p;
     setThumb(p);
     report(m_sequencer->stop());
@@ -307,14 +383,20 @@ void Playback::onPositionReleased()
     start();
 }
 
-bool Playback::lyricFollow(int caretRow)
+bool Playback::lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime)
 {
+    // Every space press is lyric follow's: the list's own keyboard search must
+    // never move the selection under the author's next tap.
     ScriptList &list = m_view.scriptList();
     if (caretRow < 0 || caretRow >= list.count())
-        return false;
-    const auto line = lyricFollowLine(m_beat.read());
+        return true;
+    std::optional<std::string> line;
+    {
+        std::lock_guard lock(m_clockMutex);
+        line = lyricFollowLine(m_clock, nanosOf(pressTime));
+    }
     if (!line)
-        return true;  // no song counted yet: nothing to stamp
+        return true; // no song counted yet: nothing to stamp
     list.insert(caretRow, *line);
     m_view.selectLine(caretRow + 2);
     return true;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "midi/BeatClock.h"
-#include "midi/SharedBeat.h"
+#include "midi/LyricFollow.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/Sequencer.h"
 
@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace velkan {
 
@@ -18,49 +19,55 @@ class VelkanView;
 // Playing the song and counting its bars and beats: the MIDI load, Start,
 // Pause, End, the position bar, and lyric follow's stamp.
 //
-// The beat timer ticks on its own thread. It advances the BeatClock under a
-// mutex held only for the arithmetic, publishes bar and beat as one atomic
-// pair, and posts what the boxes and the thumb must show to the UI thread,
-// never waiting for it. Each post carries the timer's generation; posts of a
-// timer that has since been started anew are dropped.
+// The beat clock runs on the song's timeline from the moment playback starts,
+// so the song's bar and beat at any moment are read, not counted. The beat
+// timer wakes at each beat's start on its own thread only to tell the UI what
+// to show: it reads the clock under a mutex held for the arithmetic alone and
+// posts the display to the UI thread, never waiting for it. Each post carries
+// the timer's generation; posts of a timer that has since been started anew
+// are dropped.
 class Playback : public QObject {
     Q_OBJECT
 public:
     using SequencerFactory = std::function<std::unique_ptr<Sequencer>()>;
+    using TimeSource = std::shared_ptr<PeriodicTimer::Clock>;
 
     explicit Playback(VelkanView &view, QObject *parent = nullptr);
     ~Playback() override;
 
-    // Tests put a fake device in place before the form is built.
+    // Tests put a fake device and a time source of their own in place before
+    // the form is built.
     static void setSequencerFactory(SequencerFactory factory);
+    static void setTimeSourceFactory(std::function<TimeSource()> factory);
 
     void midiLoad();
     void start();
     void pause();
     void end();
-    // Stamps a timing line before the caret line; true when the key was used.
-    bool lyricFollow(int caretRow);
+    // Stamps a timing line before the caret line for a press at `pressTime`;
+    // true when the key was used.
+    bool lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime);
 
     bool isSongOpen() const { return m_sequencer->isOpen(); }
     bool isPerforming() const { return m_performing.load(); }
     bool isTimerRunning() const { return m_timer.isRunning(); }
     std::int32_t songLength() const { return m_songLength.load(); }
     std::int32_t currentPosition() const { return m_currentPosition; }
-    BeatClock clock() const;
-    BarBeat beat() const { return m_beat.read(); }
+    // The clock's bar and beat now.
+    BarBeat beat() const;
+    PeriodicTimer::TimePoint now() const { return m_timer.now(); }
     Sequencer &sequencer() { return *m_sequencer; }
 
-    // One beat timer tick, as the timer thread runs it (tests call it directly).
-    void tick();
-
 private:
+    std::optional<PeriodicTimer::TimePoint> tick();
     void onPositionAction(int action);
     void onPositionReleased();
     void dragTo(int position);
-    void applyTick(std::uint64_t generation, const TickResult &result);
+    void applyTick(std::uint64_t generation, const BeatStart &start);
     void endPerformance();
+    void holdClockAt(std::int64_t nanos);
     void stopTimer();
-    bool startTimer(std::int64_t periodUs);
+    bool runClockFrom(std::int64_t fromTick);
     void showBarAndBeat(const BarBeat &beat);
     void setThumb(int position);
     void report(const SeqResult &result);
@@ -69,10 +76,11 @@ private:
     VelkanView &m_view;
     std::unique_ptr<Sequencer> m_sequencer;
     PeriodicTimer m_timer;
+    std::shared_ptr<const SongTimeline> m_timeline;
 
-    mutable std::mutex m_clockMutex;  // the clock: tick against a drag's locate
+    mutable std::mutex m_clockMutex; // the clock: the timer thread against the UI
     BeatClock m_clock;
-    SharedBeat m_beat;
+    std::int64_t m_nextBeatTick = 0; // the beat start the timer waits for
     std::atomic<bool> m_performing{false};
     std::atomic<std::int32_t> m_songLength{0};
     std::atomic<std::uint64_t> m_acceptedGeneration{0};

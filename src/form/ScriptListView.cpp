@@ -40,7 +40,7 @@ void ScriptListView::keyPressEvent(QKeyEvent *event)
 {
     bool handled = false;
     const int caret = currentIndex().isValid() ? currentIndex().row() : selectedRow();
-    emit keyPressed(event->key(), caret, &handled);
+    emit keyPressed(event->key(), caret, event->timestamp(), &handled);
     if (handled) {
         event->accept();
         return;

@@ -16,9 +16,10 @@ public:
     void selectRow(int row);
 
 signals:
-    // Sent before the list handles the key. Set *handled to keep the list's
-    // own handling from running.
-    void keyPressed(int key, int caretRow, bool *handled);
+    // Sent before the list handles the key, with the window system's stamp of
+    // the press (milliseconds, 0 when it gave none). Set *handled to keep the
+    // list's own handling from running.
+    void keyPressed(int key, int caretRow, quint64 timestampMs, bool *handled);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

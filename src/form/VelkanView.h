@@ -1,12 +1,13 @@
 #pragma once
 
-#include "midi/TimingMaps.h"
+#include "midi/SongTimeline.h"
 #include "script/ScriptList.h"
 
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 class QGroupBox;
@@ -74,12 +75,14 @@ public:
     QString midiPath() const { return m_midiPath; }
     void setMidiPath(const QString &path) { m_midiPath = path; }
 
-    // The timing of the loaded song; nothing before a song has been read.
-    const SongTiming *songTiming() const { return m_songLoaded ? &m_songTiming : nullptr; }
-    // The meter of the loaded song, for bar arithmetic; null when no song is loaded.
-    const MeterMap *loadedMeter() const { return m_songLoaded ? &m_songTiming.meter : nullptr; }
-    SongTiming &mutableSongTiming() { return m_songTiming; }
-    void setSongLoaded(bool loaded) { m_songLoaded = loaded; }
+    // The loaded song's time, bars and beats, for bar arithmetic; null when
+    // no song has been read.
+    const SongTimeline *loadedTimeline() const { return m_timeline.get(); }
+    const std::shared_ptr<const SongTimeline> &sharedTimeline() const { return m_timeline; }
+    void setLoadedTimeline(std::shared_ptr<const SongTimeline> timeline)
+    {
+        m_timeline = std::move(timeline);
+    }
 
     // The edit text and index of the last line-editing command.
     const std::string &editText() const { return m_editText; }
@@ -124,8 +127,7 @@ private:
     std::map<int, std::function<void()>> m_handlers;
     QSize m_formSize;
 
-    SongTiming m_songTiming;
-    bool m_songLoaded = false;
+    std::shared_ptr<const SongTimeline> m_timeline;
     std::string m_editText;
     int m_editIndex = -1;
     QString m_lyricsPath;

@@ -15,13 +15,6 @@ std::int32_t saturated(std::int64_t v)
     return static_cast<std::int32_t>(std::clamp(v, kInt32Min, kInt32Max));
 }
 
-// A meter without a usable numerator counts as the default four quarters, so
-// no bar is ever zero steps long.
-int quartersOf(const MeterChange &m)
-{
-    return m.quartersPerBar > 0 ? m.quartersPerBar : kDefaultMeter.quartersPerBar;
-}
-
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
     std::int64_t q = a / b;
@@ -32,31 +25,23 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 
 } // namespace
 
-BarMath::BarMath(const MeterMap *meter)
+BarMath::BarMath(const SongTimeline *timeline)
 {
-    if (!meter || meter->isEmpty()) {
+    if (!timeline) {
         m_segments.push_back({1, 0, kDefaultBarLength});
         return;
     }
-    std::int64_t bar = 1;
-    for (int j = 0; j < meter->count(); ++j) {
-        const MeterChange &entry = meter->at(j);
-        if (j > 0) {
-            const MeterChange &before = meter->at(j - 1);
-            const std::int64_t quarters = static_cast<std::int64_t>(entry.quarter) -
-                                          static_cast<std::int64_t>(before.quarter);
-            // Never let a badly ordered map number bars backwards.
-            bar = std::max(bar, bar + quarters / quartersOf(before));
+    const std::int64_t division = timeline->division();
+    for (const SongTimeline::MeterSpan &span : timeline->meterSpans()) {
+        const int length = static_cast<int>(std::clamp<std::int64_t>(
+            (span.barTicks * kStepsPerQuarter + division - 1) / division, 1, kInt32Max));
+        if (m_segments.empty()) {
+            m_segments.push_back({span.firstBar, 0, length});
+            continue;
         }
-        const int length = quartersOf(entry) * kStepsPerQuarter;
-        Segment &last = m_segments.empty() ? m_segments.emplace_back(Segment{bar, 0, length})
-                                           : m_segments.back();
-        if (last.startBar == bar) {
-            last.length = length; // a later change in the same bar wins
-        } else {
-            const std::int64_t start = last.absoluteStart + (bar - last.startBar) * last.length;
-            m_segments.push_back({bar, start, length});
-        }
+        const Segment &last = m_segments.back();
+        const std::int64_t start = last.absoluteStart + (span.firstBar - last.startBar) * last.length;
+        m_segments.push_back({span.firstBar, start, length});
     }
 }
 

@@ -1,25 +1,20 @@
 #pragma once
 
 #include "midi/MusicalPosition.h"
-#include "midi/TimingMaps.h"
+#include "midi/SongTimeline.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace velkan {
 
-// Bar arithmetic on timing-line positions, with each bar as long as the song's
-// meter makes it (the player measures bars that way and clamps a step past a
-// bar's end to the next bar). Every tool that moves a @WAIT position goes
-// through here.
-//
-// Bars are numbered as LocatePosition numbers them: the first meter entry
-// governs from bar 1 on, and entry j+1 starts at bar
-//   (start bar of entry j) + (quarter(j+1) - quarter(j)) / quartersPerBar(j)
-// with the division truncated. A change that falls inside a bar therefore
-// re-times the bar it falls in: that whole bar takes the new meter. Bars before
-// bar 1 (bar 0, negative bars) have the length of bar 1. Without a song, or
-// with an empty meter map, every bar has 192 steps.
+// Bar arithmetic on timing-line positions, with each bar as long as the song
+// makes it: bars counted as the song's timeline counts them (a time signature
+// takes effect at the first bar line at or after it), each bar_ticks x 48 /
+// division steps long (rounded up: a step that reaches past the bar's last
+// tick is the next bar's, as the player clamps it). Bars before bar 1 (bar 0,
+// negative bars) have the length of bar 1. Without a song every bar has 192
+// steps. Every tool that moves a @WAIT position goes through here.
 //
 // Positions are read as "bar start + step", so a step outside 0 .. length-1
 // simply reaches into the neighbouring bars.
@@ -28,8 +23,8 @@ public:
     static constexpr int kStepsPerQuarter = 48;
     static constexpr int kDefaultBarLength = 192;
 
-    // nullptr or an empty map: 192-step bars. The map is copied.
-    explicit BarMath(const MeterMap *meter = nullptr);
+    // nullptr: 192-step bars. The bar lengths are copied.
+    explicit BarMath(const SongTimeline *timeline = nullptr);
 
     // Length of bar `bar` in steps.
     int barLength(std::int32_t bar) const;

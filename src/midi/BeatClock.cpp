@@ -7,147 +7,108 @@ namespace velkan {
 
 namespace {
 
-// A hand-built table could hold a zero bar; never divide by it.
-std::int64_t barLength(const MeterChange &m)
+// Moments far outside any song (a tool asked about year 2300) must not wrap.
+std::int64_t saturatedSum(std::int64_t a, std::int64_t b)
 {
-    return m.quartersPerBar > 0 ? m.quartersPerBar : kDefaultMeter.quartersPerBar;
-}
-
-std::int32_t clampToInt32(std::int64_t v)
-{
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-
-// Index of the first entry whose quarter lies beyond q, or count.
-template <typename Table> int firstAfter(const Table &table, int q)
-{
-    int i = 0;
-    while (i < table.count() && table[i].quarter <= q)
-        ++i;
-    return i;
+    std::int64_t sum;
+    if (!__builtin_add_overflow(a, b, &sum))
+        return sum;
+    return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
 }
 
 } // namespace
 
-std::int64_t periodUs(const TempoChange &change)
+void BeatClock::setTimeline(std::shared_ptr<const SongTimeline> timeline)
 {
-    const std::int64_t us = change.usPerQuarter > 0 ? std::int64_t{change.usPerQuarter}
-                                                    : std::int64_t{change.msPerQuarter} * 1000;
-    return std::max(us, kMinPeriodUs);
+    m_timeline = std::move(timeline);
+    m_running = false;
+    m_tick = 0;
 }
 
-std::int64_t periodUsAt(const TempoMap &tempo, int i)
+std::int32_t BeatClock::locate(std::int64_t tick)
 {
-    if (tempo.isEmpty())
-        return kDefaultPeriodUs;
-    return periodUs(tempo[std::clamp(i, 0, tempo.count() - 1)]);
+    m_running = false;
+    m_tick = std::max<std::int64_t>(tick, 0);
+    return m_timeline ? m_timeline->barAt(m_tick).bar - 1 : 0;
 }
 
-int locatePosition(BeatClock &clock, const SongTiming &timing, int q)
+void BeatClock::runFrom(std::int64_t tick, std::int64_t atNanos, std::int32_t songLength)
 {
-    MeterMap fallback;
-    fallback.append(kDefaultMeter);
-    const MeterMap &meter = timing.meter.isEmpty() ? fallback : timing.meter;
-
-    const int next = firstAfter(meter, q);
-    clock.meterPending = next < meter.count() ? 1 : 0;
-    const int k = std::max(next - 1, 0);
-
-    // The first meter holds from the song start wherever its event stands,
-    // so a q before it still gets a bar from 1 and a beat from 1.
-    const auto startOf = [&meter](int j) -> std::int64_t { return j == 0 ? 0 : meter[j].quarter; };
-    std::int64_t completed = 0;
-    for (int j = 0; j < k; ++j)
-        completed += (startOf(j + 1) - startOf(j)) / barLength(meter[j]);
-    const std::int64_t intoMeter = std::int64_t{q} - startOf(k);
-    completed += intoMeter / barLength(meter[k]);
-
-    clock.bar = clampToInt32(completed + 1);
-    clock.beat = clampToInt32(intoMeter % barLength(meter[k]) + 1);
-    clock.quarterTick = q;
-    clock.meterCursor = k;
-
-    const int nextTempo = firstAfter(timing.tempo, q);
-    clock.tempoPending = nextTempo < timing.tempo.count() ? 1 : 0;
-    clock.tempoCursor = std::max(nextTempo - 1, 0);
-    return clampToInt32(completed);
+    locate(tick);
+    if (!m_timeline)
+        return;
+    m_running = true;
+    m_startNanos = atNanos;
+    m_songNanos = m_timeline->nanosAt(m_tick);
+    m_endTick = songEndTick(*m_timeline, m_tick, songLength);
 }
 
-std::int64_t startFromTop(BeatClock &clock, SongTiming &timing)
+void BeatClock::holdAt(std::int64_t nowNanos)
 {
-    clock = BeatClock{};
-    clock.bar = 1;
-    clock.beat = 1;
-    clock.meterPending = 1;
-    // An empty table keeps its old entries behind the count: nothing to apply.
-    clock.tempoPending = timing.tempo.isEmpty() ? 0 : 1;
-    if (timing.meter.isEmpty()) {
-        timing.meter.append(kDefaultMeter);
-        clock.meterPending = 0;
-    }
-    clock.beatsPerBar = static_cast<std::int32_t>(barLength(timing.meter[0]));
-    clock.periodUs = periodUsAt(timing.tempo, 0);
-    return clock.periodUs;
+    locate(tickAt(nowNanos));
 }
 
-ResumePlan resumeAt(BeatClock &clock, const SongTiming &timing, std::int32_t devicePosition)
+std::int64_t BeatClock::tickAt(std::int64_t nowNanos) const
 {
-    locatePosition(clock, timing, std::max(devicePosition, 0) / 4);
-    clock.beatsPerBar = timing.meter.isEmpty()
-                            ? kDefaultMeter.quartersPerBar
-                            : static_cast<std::int32_t>(barLength(timing.meter[clock.meterCursor]));
-    clock.periodUs = periodUsAt(timing.tempo, clock.tempoCursor);
-    return {resumePosition(clock), clock.periodUs};
+    if (!m_running)
+        return m_tick;
+    if (nowNanos <= m_startNanos)
+        return m_tick;
+    const std::int64_t tick =
+        m_timeline->tickAt(saturatedSum(m_songNanos, saturatedSum(nowNanos, -m_startNanos)));
+    return std::clamp(tick, m_tick, std::max(m_tick, m_endTick));
 }
 
-std::int32_t resumePosition(const BeatClock &clock)
+BeatPlace BeatClock::beatAt(std::int64_t nowNanos) const
 {
-    return clampToInt32(std::int64_t{clock.quarterTick} * 4);
+    if (!m_timeline)
+        return {};
+    return m_timeline->beatAt(tickAt(nowNanos));
 }
 
-TickResult tickBeatClock(BeatClock &clock, const SongTiming &timing, std::int32_t songLength)
+std::int64_t BeatClock::nanosOf(std::int64_t tick) const
 {
-    TickResult result;
-    clock.quarterTick += 1;
-    clock.beat += 1;
-    if (clock.beat > clock.beatsPerBar) {
-        clock.beat = 1;
-        clock.bar += 1;
-        result.barChanged = true;
-        // Positions count the quarters really played, whatever the meter.
-        const std::int64_t position = std::int64_t{clock.quarterTick} * 4;
-        result.thumbPosition = clampToInt32(position);
-        result.songEnded = position >= songLength;
-    }
+    if (!m_timeline)
+        return m_startNanos;
+    return saturatedSum(m_startNanos, m_timeline->nanosAt(tick) - m_songNanos);
+}
 
-    const MeterMap &meter = timing.meter;
-    if (clock.meterPending && clock.meterCursor < meter.count() &&
-        meter[clock.meterCursor].quarter <= clock.quarterTick) {
-        clock.meterCursor += 1;
-        if (clock.meterCursor >= meter.count())
-            clock.meterPending = 0;
-        clock.beatsPerBar = static_cast<std::int32_t>(barLength(meter[clock.meterCursor - 1]));
-    }
+BeatStart beatStarting(const BeatClock &clock, std::int64_t beatTick)
+{
+    BeatStart start;
+    const SongTimeline *timeline = clock.timeline();
+    if (!timeline)
+        return start;
+    start.beat = timeline->beatAt(beatTick);
+    start.barChanged = start.beat.beat == 1 && start.beat.startTick == beatTick;
+    if (start.barChanged)
+        start.thumbPosition = timeline->sixteenthOf(beatTick);
+    start.songEnded = clock.isRunning() && beatTick >= clock.endTick();
+    return start;
+}
 
-    const TempoMap &tempo = timing.tempo;
-    if (clock.tempoPending && clock.tempoCursor < tempo.count() &&
-        tempo[clock.tempoCursor].quarter <= clock.quarterTick) {
-        clock.tempoCursor += 1;
-        if (clock.tempoCursor >= tempo.count())
-            clock.tempoPending = 0;
-        const TempoChange &change = tempo[clock.tempoCursor - 1];
-        if (!result.songEnded && periodUs(change) != clock.periodUs) {
-            clock.periodUs = periodUs(change);
-            result.periodChanged = true;
-            result.newPeriodUs = clock.periodUs;
-            result.msPerQuarter = change.msPerQuarter;
-        }
-    }
+std::int64_t songEndTick(const SongTimeline &timeline, std::int64_t from, std::int32_t songLength)
+{
+    // The first tick whose sixteenth is not below the length.
+    const std::int64_t length = std::max<std::int64_t>(songLength, 0);
+    const std::int64_t atLength = (length * timeline.division() + 3) / 4;
+    const std::int64_t candidate = std::max(atLength, from + 1);
+    const BarPlace bar = timeline.barAt(candidate);
+    return bar.startTick == candidate ? candidate : bar.startTick + bar.ticks;
+}
 
-    result.bar = clock.bar;
-    result.beat = clock.beat;
-    return result;
+ResumePlan resumePlan(const SongTimeline &timeline, std::int32_t devicePosition)
+{
+    const std::int64_t tick = timeline.tickOfSixteenth(std::max(devicePosition, 0));
+    const BeatPlace beat = timeline.beatAt(tick);
+    // The first sixteenth at or after the beat's start, so that playback never
+    // starts in the beat before; a beat shorter than a sixteenth takes the one
+    // before it.
+    std::int32_t seek = timeline.sixteenthOf(beat.startTick);
+    if (timeline.tickOfSixteenth(seek) < beat.startTick &&
+        timeline.tickOfSixteenth(seek + 1) < beat.endTick)
+        ++seek;
+    return {seek, timeline.tickOfSixteenth(seek)};
 }
 
 } // namespace velkan

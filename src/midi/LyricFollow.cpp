@@ -12,4 +12,10 @@ std::optional<std::string> lyricFollowLine(BarBeat now)
     return formatWait(MusicalPosition{now.bar, (now.beat - 1) * 48});
 }
 
+std::optional<std::string> lyricFollowLine(const BeatClock &clock, std::int64_t pressNanos)
+{
+    const BeatPlace beat = clock.beatAt(pressNanos);
+    return lyricFollowLine(BarBeat{beat.bar, beat.beat});
+}
+
 } // namespace velkan

@@ -65,31 +65,48 @@ std::string_view unwrapRmid(std::string_view image)
     return image;
 }
 
-std::optional<std::int32_t> songLengthSixteenths(std::string_view smf)
+std::optional<SmfHeader> readSmfHeader(std::string_view smf)
 {
-    if (smf.size() < 14 || smf.substr(0, 4) != "MThd")
+    if (smf.size() < 14 || smf.substr(0, 4) != "MThd" || readBe32(smf, 4) < 6)
         return std::nullopt;
-    const std::uint32_t headerLength = readBe32(smf, 4);
-    const std::uint32_t division = byteAt(smf, 12) << 8 | byteAt(smf, 13);
-    if (headerLength < 6 || division == 0 || (division & 0x8000u))
-        return std::nullopt;
+    SmfHeader header;
+    header.format = static_cast<std::uint16_t>(byteAt(smf, 8) << 8 | byteAt(smf, 9));
+    header.tracks = static_cast<std::uint16_t>(byteAt(smf, 10) << 8 | byteAt(smf, 11));
+    header.division = static_cast<std::uint16_t>(byteAt(smf, 12) << 8 | byteAt(smf, 13));
+    return header;
+}
 
-    std::int64_t longest = 0;
-    std::uint64_t pos = 8 + std::uint64_t{headerLength};
+void forEachTrack(std::string_view smf, const std::function<bool(std::string_view events)> &visit)
+{
+    if (!readSmfHeader(smf))
+        return;
+    std::uint64_t pos = 8 + std::uint64_t{readBe32(smf, 4)};
     while (pos + 8 <= smf.size()) {
         const std::size_t at = static_cast<std::size_t>(pos);
         const std::uint64_t length = readBe32(smf, at + 4);
         const std::size_t start = at + 8;
         const std::size_t end =
             static_cast<std::size_t>(std::min<std::uint64_t>(start + length, smf.size()));
-        // Chunks of other kinds are skipped, as the standard asks.
-        if (smf.substr(at, 4) == "MTrk")
-            longest = std::max(longest, trackEndTick(smf.substr(start, end - start)));
+        if (smf.substr(at, 4) == "MTrk" && !visit(smf.substr(start, end - start)))
+            return;
         pos = start + length;
     }
+}
+
+std::optional<std::int32_t> songLengthSixteenths(std::string_view smf)
+{
+    const std::optional<SmfHeader> header = readSmfHeader(smf);
+    if (!header || !header->hasTickDivision())
+        return std::nullopt;
+
+    std::int64_t longest = 0;
+    forEachTrack(smf, [&longest](std::string_view events) {
+        longest = std::max(longest, trackEndTick(events));
+        return true;
+    });
 
     // The tick is capped well below the point where x 4 could overflow.
-    const std::int64_t sixteenths = longest * 4 / division;
+    const std::int64_t sixteenths = longest * 4 / header->division;
     return static_cast<std::int32_t>(
         std::min<std::int64_t>(sixteenths, std::numeric_limits<std::int32_t>::max()));
 }

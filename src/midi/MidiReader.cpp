@@ -88,6 +88,7 @@ std::int32_t roundedMsPerQuarter(std::uint32_t usPerQuarter)
 MidiReadResult readMidiImage(std::string_view image)
 {
     MidiReadResult result;
+    result.timeline = SongTimeline::fromSmf(image);
     const std::string_view smf = unwrapRmid(image);
     // The header is taken as 14 bytes and the first track as the chunk that
     // follows it, tag unchecked: that is how the songs we serve are laid out.

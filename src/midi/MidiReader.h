@@ -1,8 +1,10 @@
 #pragma once
 
+#include "midi/SongTimeline.h"
 #include "midi/TimingMaps.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,12 +28,16 @@ struct MidiReadResult {
     // "dT:%d Tempo:%d" and "dT:%d Mean4:%d", one per recorded change, in the
     // order the events stand in the file.
     std::vector<std::string> lines;
+    // The song's time, bars and beats from every track; nothing when the file
+    // has no usable header or division.
+    std::optional<SongTimeline> timeline;
 
     bool ok() const { return status == MidiReadStatus::Ok; }
 };
 
 // Reads the tempo and time-signature changes of the first track of a
-// Standard MIDI File image (a RIFF RMID image is unwrapped first). Anything
+// Standard MIDI File image (a RIFF RMID image is unwrapped first), and the
+// song's timeline from all of them. Anything
 // the file claims is checked against the image; a malformed file yields what
 // could be read before the damage, never an error.
 MidiReadResult readMidiImage(std::string_view image);

@@ -54,12 +54,32 @@ bool PeriodicTimer::start(std::int64_t periodUs, Callback callback)
 {
     if (!callback || isTimerThread())
         return false;
+    m_periodUs = clampPeriod(periodUs);
+    const TimePoint first = m_clock->now() + std::chrono::microseconds(m_periodUs.load());
+    // The deadline grid lives in the tick: each one counts from the last, at
+    // the period in force when the tick returns (setPeriod inside it included).
+    return launch(first, [this, callback = std::move(callback), deadline = first]() mutable {
+        callback();
+        deadline += std::chrono::microseconds(m_periodUs.load());
+        return std::optional<TimePoint>(deadline);
+    });
+}
+
+bool PeriodicTimer::startScheduled(TimePoint firstDeadline, ScheduledCallback callback)
+{
+    if (!callback)
+        return false;
+    return launch(firstDeadline, std::move(callback));
+}
+
+bool PeriodicTimer::launch(TimePoint firstDeadline, ScheduledCallback callback)
+{
+    if (isTimerThread())
+        return false;
     std::lock_guard lock(m_controlMutex);
     joinLocked();
     m_callback = std::move(callback);
-    m_periodUs = clampPeriod(periodUs);
     ++m_generation;
-    const TimePoint firstDeadline = m_clock->now() + std::chrono::microseconds(m_periodUs.load());
     m_stopSource = std::stop_source();
     try {
         m_running = true;
@@ -119,9 +139,11 @@ void PeriodicTimer::run(std::stop_token stop, TimePoint firstDeadline)
             break;
         if (m_clock->now() < deadline)
             continue; // woken early: wait out the rest
-        m_callback();
-        // From the deadline, not from now: lateness never accumulates.
-        deadline += std::chrono::microseconds(m_periodUs.load());
+        // Deadlines are absolute: lateness never accumulates.
+        const std::optional<TimePoint> next = m_callback();
+        if (!next)
+            break;
+        deadline = *next;
     }
     m_running = false;
     t_tickingTimer = nullptr;

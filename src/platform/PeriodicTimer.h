@@ -6,18 +6,20 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <thread>
 
 namespace velkan {
 
-// A periodic timer on its own thread, the beat clock's heartbeat.
+// A timer on its own thread, the beat clock's heartbeat.
 //
-// Ticks fall on absolute deadlines, start + n x period: a late wake-up or a slow
-// tick does not push the following ones back, so the clock keeps step with the
-// music over a whole song. When the thread falls behind by more than a period it
-// fires the missed ticks back to back rather than dropping them (each tick
-// counts one quarter note).
+// Ticks fall on absolute deadlines: start + n x period, or in scheduled mode
+// whatever deadline each tick names for the next one (the beat clock names the
+// next beat's start on the song's timeline). A late wake-up or a slow tick
+// does not push the following ones back, so the clock keeps step with the
+// music over a whole song. When the thread falls behind it fires the missed
+// ticks back to back rather than dropping them.
 //
 // Threads: start(), stop() and the destructor are for the controlling (UI)
 // thread. setPeriod(), requestStop(), isRunning(), generation() and periodUs()
@@ -28,6 +30,8 @@ class PeriodicTimer {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
     using Callback = std::function<void()>;
+    // Runs one tick and names the next deadline; nothing ends the timer.
+    using ScheduledCallback = std::function<std::optional<TimePoint>()>;
 
     // The time source. The default one is the steady clock; tests inject one
     // that moves time forward without sleeping.
@@ -52,6 +56,9 @@ public:
     // when called from inside the tick (use setPeriod there), or when no
     // thread can be made.
     bool start(std::int64_t periodUs, Callback callback);
+    // Scheduled mode: the first tick at `firstDeadline`, each later one at the
+    // deadline the tick before returned. Otherwise as start().
+    bool startScheduled(TimePoint firstDeadline, ScheduledCallback callback);
 
     // Returns once no tick can still run (joins the thread). From inside the
     // tick it only requests the stop, which takes effect when the tick returns.
@@ -60,7 +67,7 @@ public:
     // Asks the thread to end after the current tick; does not wait.
     void requestStop();
 
-    // The next deadline becomes the current one + periodUs (clamped to the
+    // Periodic mode: the next deadline becomes the current one + periodUs (clamped to the
     // minimum). From inside the tick, the current deadline is that tick's; from
     // another thread the change applies after the deadline being waited for.
     void setPeriod(std::int64_t periodUs);
@@ -75,9 +82,13 @@ public:
 
     static std::int64_t clampPeriod(std::int64_t periodUs);
 
+    // The time source's present moment.
+    TimePoint now() const { return m_clock->now(); }
+
 private:
     void run(std::stop_token stop, TimePoint firstDeadline);
     void joinLocked();
+    bool launch(TimePoint firstDeadline, ScheduledCallback callback);
 
     std::shared_ptr<Clock> m_clock;
     std::mutex m_controlMutex; // serialises start/stop between controlling threads
@@ -85,7 +96,7 @@ private:
     // Made before the thread and replaced only after it is joined, so the tick
     // can use it without a lock.
     std::stop_source m_stopSource;
-    Callback m_callback;
+    ScheduledCallback m_callback;
     std::atomic<std::int64_t> m_periodUs{minimumPeriodUs};
     std::atomic<bool> m_running{false};
     std::atomic<std::uint64_t> m_generation{0};

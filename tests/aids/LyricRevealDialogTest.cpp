@@ -265,8 +265,7 @@ TEST_F(RevealDialogTest, NothingToWorkOnChangesNothing)
 
 TEST_F(RevealDialogTest, BarsAreAsLongAsTheLoadedMeter)
 {
-    view->mutableSongTiming().meter = threeFour();
-    view->setSongLoaded(true);
+    view->setLoadedTimeline(std::make_shared<const SongTimeline>(threeFour()));
     open({"@WAIT(5,24);", kAiu, "@WAIT(5,96);", kEoSemi, "@WAIT(1,20);"});
     selectRange(0, 3);
     click(D::AppearLineByLine);

@@ -15,13 +15,6 @@ using velkan::test::SeamedTest;
 
 namespace {
 
-MeterMap meterOf(std::int32_t quartersPerBar)
-{
-    MeterMap map;
-    map.append({0, quartersPerBar});
-    return map;
-}
-
 class TimingOffsetTest : public SeamedTest {
 protected:
     void SetUp() override
@@ -36,10 +29,12 @@ protected:
         TimingOffsetDialog::clearAnswers();
         SeamedTest::TearDown();
     }
-    void loadSongIn(std::int32_t quartersPerBar)
+    // A song in numerator / 2^exponent from its first tick.
+    void loadSongIn(int numerator, int exponent = 2)
     {
-        view->mutableSongTiming().meter = meterOf(quartersPerBar);
-        view->setSongLoaded(true);
+        view->setLoadedTimeline(std::make_shared<const SongTimeline>(
+            480, std::vector<TempoEvent>{},
+            std::vector<TimeSignatureEvent>{{0, numerator, exponent}}));
     }
     // Runs the menu command on one line and answers the dialog with OK.
     std::string shifted(const std::string &line, int choice)
@@ -125,7 +120,9 @@ TEST_F(TimingOffsetTest, BarsOfA34SongAreThreeQuartersLong)
     EXPECT_EQ(shifted("@WAIT(12,0);", 1), "@WAIT(11,96);");
     EXPECT_EQ(shifted("@WAIT(12,120);", 6), "@WAIT(13,24);");
     EXPECT_EQ(shifted("@WAIT(12,140);", 4), "@WAIT(13,8);");
-    view->setSongLoaded(false);
+    loadSongIn(3, 3); // 3/8: 72 steps
+    EXPECT_EQ(shifted("@WAIT(12,48);", 6), "@WAIT(13,24);");
+    view->setLoadedTimeline(nullptr);
     EXPECT_EQ(shifted("@WAIT(12,120);", 6), "@WAIT(12,168);");
 }
 

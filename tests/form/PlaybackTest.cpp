@@ -1,4 +1,5 @@
 #include "FormTestSupport.h"
+#include "ManualClock.h"
 #include "midi/SmfBuilder.h"
 
 #include "form/CommandIds.h"
@@ -13,15 +14,14 @@
 #include <QTest>
 
 using namespace velkan;
+using velkan::test::ManualClock;
 using velkan::test::SeamedTest;
 using velkan::test::TrackBuilder;
 using Op = FakeSequencer::Op;
 
 namespace {
 
-// A tempo so slow (16.7 s a quarter) that the real beat timer never ticks
-// during a test: the tests tick the clock themselves.
-constexpr std::uint32_t kSlowTempoUs = 0xFFFFFF;
+constexpr std::uint32_t kHalfSecond = 500000; // a quarter note every 0.5 s
 
 class PlaybackTest : public SeamedTest {
 protected:
@@ -33,6 +33,8 @@ protected:
             device = fake.get();
             return fake;
         });
+        clock = std::make_shared<ManualClock>();
+        Playback::setTimeSourceFactory([this] { return clock; });
         view = std::make_unique<VelkanView>();
         view->show();
         playback = view->playback();
@@ -41,13 +43,14 @@ protected:
     {
         view.reset();
         Playback::setSequencerFactory({});
+        Playback::setTimeSourceFactory({});
         SeamedTest::TearDown();
     }
 
     QString song(int numerator, int exponent, std::int32_t lengthSixteenths)
     {
         TrackBuilder t;
-        t.tempo(0, kSlowTempoUs).timeSignature(0, numerator, exponent).note(0, 60).endOfTrack(
+        t.tempo(0, kHalfSecond).timeSignature(0, numerator, exponent).note(0, 60).endOfTrack(
             static_cast<std::uint32_t>(lengthSixteenths) * 120);
         device->setSongLength(lengthSixteenths);
         return writeTemp(QStringLiteral("song.mid"), velkan::test::smf(480, {t}));
@@ -57,17 +60,27 @@ protected:
         FileDialog::setNextFileName(path);
         view->runCommand(cmd::MidiLoad);
     }
-    // Ticks the clock n quarters and lets the UI show the result.
-    void ticks(int n)
+    // Lets `ms` of song time pass: the beat timer runs its ticks, the UI shows them.
+    void play(double ms)
     {
-        for (int i = 0; i < n; ++i)
-            playback->tick();
+        clock->advanceMs(ms, [this] { return playback->isTimerRunning(); });
         QCoreApplication::processEvents();
     }
     QString bar() const { return view->barBox()->text(); }
     QString beat() const { return view->beatBox()->text(); }
+    void tap()
+    {
+        view->listView()->setFocus();
+        QTest::keyClick(view->listView(), Qt::Key_Space);
+    }
+    void setLyrics()
+    {
+        view->scriptList().assign({"h0", "h1", "h2", "h3", "lyric", "next", "last"});
+        view->scriptList().setModified(false);
+    }
 
     FakeSequencer *device = nullptr;
+    std::shared_ptr<ManualClock> clock;
     std::unique_ptr<VelkanView> view;
     Playback *playback = nullptr;
 };
@@ -83,13 +96,14 @@ TEST_F(PlaybackTest, MidiLoadShowsTheSongsTiming)
     EXPECT_EQ(FileDialog::lastFilters(),
               (QStringList{QStringLiteral("MIDIﾌｧｲﾙ(*.RMI;*.MID)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
     EXPECT_EQ(view->scriptList().lines(),
-              (std::vector<ScriptLine>{"dT:0 Tempo:16777", "dT:0 Mean4:4"}));
+              (std::vector<ScriptLine>{"dT:0 Tempo:500", "dT:0 Mean4:4"}));
     EXPECT_FALSE(view->scriptList().isModified());
     EXPECT_EQ(view->window()->windowTitle(), path);
     EXPECT_EQ(view->positionBar()->maximum(), 640);
     EXPECT_EQ(view->barCountLabel()->text(), QStringLiteral("/41"));
     EXPECT_TRUE(playback->isSongOpen());
-    EXPECT_NE(view->loadedMeter(), nullptr);
+    ASSERT_NE(view->loadedTimeline(), nullptr);
+    EXPECT_EQ(view->loadedTimeline()->division(), 480);
 }
 
 TEST_F(PlaybackTest, FailedOpenLeavesNoSong)
@@ -114,13 +128,18 @@ TEST_F(PlaybackTest, CountsBeatsAndBarsInFourFour)
     EXPECT_EQ(bar(), QStringLiteral("1"));
     EXPECT_EQ(beat(), QStringLiteral("1"));
 
-    ticks(3);
+    play(1499);
+    EXPECT_EQ(beat(), QStringLiteral("3"));
+    play(1);
     EXPECT_EQ(beat(), QStringLiteral("4"));
     EXPECT_EQ(view->positionBar()->value(), 0);
-    ticks(1);
+    play(500);
     EXPECT_EQ(bar(), QStringLiteral("2"));
     EXPECT_EQ(beat(), QStringLiteral("1"));
     EXPECT_EQ(view->positionBar()->value(), 16);
+    play(2000 * 8);
+    EXPECT_EQ(bar(), QStringLiteral("10"));
+    EXPECT_EQ(view->positionBar()->value(), 16 * 9);
 }
 
 TEST_F(PlaybackTest, PauseAndResumeAtTheStartOfTheBeat)
@@ -154,15 +173,20 @@ TEST_F(PlaybackTest, ResumeInThreeFourSeeksTheBeatNotFourQuartersABar)
     EXPECT_EQ(playback->currentPosition(), 52);
 }
 
-TEST_F(PlaybackTest, StartDuringPlaybackLeavesOneTimer)
+TEST_F(PlaybackTest, UpdatesOfARestartedTimerAreDropped)
 {
     load(song(4, 2, 640));
     view->runCommand(cmd::Start);
+    // The first timer ticks beats 2 and 3; its updates wait in the queue...
+    clock->advanceMs(1000, [this] { return playback->isTimerRunning(); });
+    // ...when Start restarts at the device's position, the top of the song.
     view->runCommand(cmd::Start);
-    view->runCommand(cmd::Start);
+    EXPECT_EQ(beat(), QStringLiteral("1"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(beat(), QStringLiteral("1"));
     EXPECT_TRUE(playback->isTimerRunning());
-    // Ticks posted by the first timers are dropped; only the running one counts.
-    ticks(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clock->sleepers() == 1; }, 2000));
+    play(500);
     EXPECT_EQ(beat(), QStringLiteral("2"));
 }
 
@@ -170,7 +194,7 @@ TEST_F(PlaybackTest, EndThenStartPlaysFromTheTop)
 {
     load(song(4, 2, 640));
     view->runCommand(cmd::Start);
-    ticks(9);
+    play(4500);
     view->runCommand(cmd::End);
     EXPECT_FALSE(playback->isPerforming());
     EXPECT_FALSE(playback->isTimerRunning());
@@ -182,50 +206,99 @@ TEST_F(PlaybackTest, EndThenStartPlaysFromTheTop)
 
 TEST_F(PlaybackTest, SongEndStopsTheClockAtTheRealEnd)
 {
-    load(song(3, 2, 48));  // four bars of 3/4
+    load(song(3, 2, 48)); // four bars of 3/4: 6 s
     view->runCommand(cmd::Start);
-    ticks(11);
+    play(5999);
     EXPECT_TRUE(playback->isPerforming());
-    ticks(1);
+    EXPECT_EQ(bar(), QStringLiteral("4"));
+    play(1);
     EXPECT_FALSE(playback->isPerforming());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !playback->isTimerRunning(); }, 2000));
     EXPECT_EQ(view->positionBar()->value(), 48);
+    EXPECT_EQ(bar(), QStringLiteral("5"));
+    // The clock stands at the end: a later tap stamps it.
+    setLyrics();
+    view->selectLine(4);
+    play(3000);
+    tap();
+    EXPECT_EQ(view->scriptList().text(4), "@WAIT(5,0);");
 }
 
 TEST_F(PlaybackTest, LyricFollowStampsTheBeat)
 {
-    view->scriptList().assign({"h0", "h1", "h2", "h3", "l4", "l5", "l6", "l7", "l8", "l9", "lyric", "next"});
-    view->scriptList().setModified(false);
-    ScriptListView *list = view->listView();
+    setLyrics();
     // No song counted yet: a press stamps nothing.
-    view->selectLine(10);
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_Space);
-    EXPECT_EQ(view->scriptList().count(), 12);
+    view->selectLine(4);
+    tap();
+    EXPECT_EQ(view->scriptList().count(), 7);
 
     load(song(4, 2, 640));
     ASSERT_TRUE(playback->isSongOpen());
-    view->scriptList().assign({"h0", "h1", "h2", "h3", "l4", "l5", "l6", "l7", "l8", "l9", "lyric", "next"});
+    setLyrics();
     view->runCommand(cmd::Start);
-    ticks(16 * 4 + 2);  // bar 17, beat 3
-    view->selectLine(10);
-    QTest::keyClick(list, Qt::Key_Space);
-    EXPECT_EQ(view->scriptList().text(10), "@WAIT(17,96);");
-    EXPECT_EQ(view->scriptList().text(11), "lyric");
-    EXPECT_EQ(view->selectedIndex(), 12);
+    play((16 * 4 + 2) * 500.0 + 100); // bar 17, beat 3
+    view->selectLine(4);
+    tap();
+    EXPECT_EQ(view->scriptList().text(4), "@WAIT(17,96);");
+    EXPECT_EQ(view->scriptList().text(5), "lyric");
+    EXPECT_EQ(view->selectedIndex(), 6);
 
     // On the last line: the stamp goes before it and nothing stays selected.
     view->selectLine(view->scriptList().count() - 1);
-    QTest::keyClick(list, Qt::Key_Space);
-    EXPECT_EQ(view->scriptList().text(12), "@WAIT(17,96);");
+    tap();
+    EXPECT_EQ(view->scriptList().text(7), "@WAIT(17,96);");
     EXPECT_EQ(view->selectedIndex(), -1);
 
     // Other keys never change the list.
     const int count = view->scriptList().count();
     view->selectLine(3);
-    QTest::keyClick(list, Qt::Key_A);
-    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(view->listView(), Qt::Key_A);
+    QTest::keyClick(view->listView(), Qt::Key_Down);
     EXPECT_EQ(view->scriptList().count(), count);
+}
+
+// The stamp reads the song at the press, not what the last tick showed: half a
+// millisecond after a beat's start the beat box may still show the beat before.
+TEST_F(PlaybackTest, TapsJustAfterABeatStartGetThatBeat)
+{
+    load(song(4, 2, 640));
+    setLyrics();
+    view->runCommand(cmd::Start);
+    play(4 * 2000 - 0.5);
+    EXPECT_EQ(beat(), QStringLiteral("4"));
+    clock->advance(std::chrono::microseconds(1000), [] { return false; }); // no wait for the timer
+    view->selectLine(4);
+    tap();
+    EXPECT_EQ(view->scriptList().text(4), "@WAIT(5,0);");
+    view->selectLine(6);
+    clock->advance(-std::chrono::microseconds(1000), [] { return false; });
+    tap();
+    EXPECT_EQ(view->scriptList().text(6), "@WAIT(4,144);");
+}
+
+TEST_F(PlaybackTest, WhilePausedATapStampsThePausedBeat)
+{
+    load(song(4, 2, 640));
+    setLyrics();
+    view->runCommand(cmd::Start);
+    play(2000 + 1000 + 200); // bar 2, beat 3
+    view->runCommand(cmd::Pause);
+    play(10000);
+    view->selectLine(4);
+    tap();
+    EXPECT_EQ(view->scriptList().text(4), "@WAIT(2,96);");
+}
+
+// Qt's keyboard search would select the next line beginning with a blank.
+TEST_F(PlaybackTest, EverySpaceInTheListIsLyricFollows)
+{
+    view->scriptList().assign({"a", " b", "c"});
+    view->listView()->setCurrentIndex(QModelIndex());
+    view->listView()->clearSelection();
+    tap();
+    EXPECT_EQ(view->selectedIndex(), -1);
+    EXPECT_FALSE(view->listView()->currentIndex().isValid());
+    EXPECT_EQ(view->scriptList().count(), 3);
 }
 
 TEST_F(PlaybackTest, MidiLoadDuringPerformanceEndsItFirst)
@@ -280,6 +353,40 @@ TEST_F(PlaybackTest, PositionBarOnlyActsOnDragAndRelease)
     EXPECT_TRUE(playback->isTimerRunning());
 }
 
+// While the author holds the thumb, the song goes on: ticks leave the thumb
+// where the hand is, and a tap stamps where the song is, not the thumb.
+TEST_F(PlaybackTest, AHeldThumbIsTheAuthorsUntilReleased)
+{
+    load(song(4, 2, 640));
+    setLyrics();
+    QScrollBar *bar = view->positionBar();
+    view->runCommand(cmd::Start);
+    play(2000 + 1000 + 200); // bar 2, beat 3
+    bar->setSliderDown(true);
+    bar->setSliderPosition(400);
+    EXPECT_EQ(view->dragBarLabel()->text(), QStringLiteral("26"));
+    view->selectLine(4);
+    tap();
+    EXPECT_EQ(view->scriptList().text(4), "@WAIT(2,96);");
+    play(2000); // a bar turns over while the thumb is held
+    EXPECT_EQ(this->bar(), QStringLiteral("3"));
+    EXPECT_EQ(bar->sliderPosition(), 400);
+    device->clearCalls();
+    bar->setSliderDown(false);
+    ASSERT_GE(device->calls().size(), 2u);
+    EXPECT_EQ(device->calls()[1], (FakeSequencer::Call{Op::Seek, 400, {}}));
+    EXPECT_EQ(playback->beat(), (BarBeat{26, 1}));
+
+    // With no performance the clock goes where the thumb is, and stays.
+    view->runCommand(cmd::End);
+    bar->setSliderDown(true);
+    bar->setSliderPosition(101);
+    bar->setSliderDown(false);
+    view->selectLine(7);
+    tap();
+    EXPECT_EQ(view->scriptList().text(7), "@WAIT(7,48);");
+}
+
 TEST_F(PlaybackTest, DeviceErrorsAreShownAndPlaybackGoesOn)
 {
     load(song(4, 2, 640));
@@ -293,7 +400,13 @@ TEST_F(PlaybackTest, ClosingTheFormStopsTheTimer)
 {
     load(song(4, 2, 640));
     view->runCommand(cmd::Start);
-    view.reset();  // must not crash or leave a tick behind
+    play(700);
+    ASSERT_EQ(clock->sleepers(), 1);
+    view.reset();
+    // The timer's thread is gone with the form: nothing sleeps on the clock,
+    // and no tick can run when time moves on.
+    EXPECT_EQ(clock->sleepers(), 0);
+    clock->advanceMs(5000, [] { return false; });
     QCoreApplication::processEvents();
-    SUCCEED();
+    EXPECT_EQ(clock->sleepers(), 0);
 }

@@ -1,253 +1,210 @@
 #include "midi/BeatClock.h"
+#include "midi/LyricFollow.h"
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <memory>
 
 namespace velkan {
 namespace {
 
-SongTiming timingOf(std::initializer_list<MeterChange> meters,
-                    std::initializer_list<TempoChange> tempos = {})
+constexpr int kDiv = 480;
+constexpr std::int64_t q(double quarters)
 {
-    SongTiming t;
-    for (const MeterChange &m : meters)
-        t.meter.append(m);
-    for (const TempoChange &c : tempos)
-        t.tempo.append(c);
-    return t;
+    return static_cast<std::int64_t>(quarters * kDiv);
+}
+constexpr std::int64_t ms(double v)
+{
+    return static_cast<std::int64_t>(v * 1'000'000);
 }
 
-TEST(LocatePosition, CountsBarsAcrossMeterChanges)
+std::shared_ptr<const SongTimeline> song(std::vector<TempoEvent> tempos,
+                                         std::vector<TimeSignatureEvent> signatures)
 {
-    const SongTiming timing = timingOf({{0, 4}, {32, 3}});
-    struct Case {
-        int q, completed, bar, beat, meterCursor, meterPending;
-    };
-    for (Case c : {Case{40, 10, 11, 3, 1, 0},
-                   {0, 0, 1, 1, 0, 1},
-                   {31, 7, 8, 4, 0, 1},
-                   {32, 8, 9, 1, 1, 0},
-                   {34, 8, 9, 3, 1, 0},
-                   {35, 9, 10, 1, 1, 0}}) {
-        BeatClock clock;
-        EXPECT_EQ(locatePosition(clock, timing, c.q), c.completed) << c.q;
-        EXPECT_EQ(clock.bar, c.bar) << c.q;
-        EXPECT_EQ(clock.beat, c.beat) << c.q;
-        EXPECT_EQ(clock.quarterTick, c.q);
-        EXPECT_EQ(clock.meterCursor, c.meterCursor) << c.q;
-        EXPECT_EQ(clock.meterPending, c.meterPending) << c.q;
-    }
+    return std::make_shared<const SongTimeline>(kDiv, std::move(tempos), std::move(signatures));
 }
 
-TEST(LocatePosition, EmptyMeterMapCountsFourToTheBar)
+// A clock started at `startNanos` from the top of a song of `length` sixteenths.
+BeatClock running(std::shared_ptr<const SongTimeline> timeline, std::int32_t length,
+                  std::int64_t startNanos = ms(1000))
 {
-    const SongTiming timing;
     BeatClock clock;
-    // A 4/4 song 640 sixteenths long ends where bar 41 begins.
-    EXPECT_EQ(locatePosition(clock, timing, 640 / 4) + 1, 41);
-    EXPECT_EQ(locatePosition(clock, timing, 18), 4);
-    EXPECT_EQ(clock.beat, 3);
-    EXPECT_TRUE(timing.meter.isEmpty());
+    clock.setTimeline(std::move(timeline));
+    clock.runFrom(0, startNanos, length);
+    return clock;
 }
 
-TEST(LocatePosition, BeforeTheFirstMeterEventTheFirstMeterHolds)
-{
-    const SongTiming timing = timingOf({{6, 3}, {12, 4}});
-    BeatClock clock;
-    for (int q = 0; q < 12; ++q) {
-        EXPECT_EQ(locatePosition(clock, timing, q), q / 3);
-        EXPECT_EQ(clock.beat, q % 3 + 1) << q;
-    }
-    EXPECT_EQ(locatePosition(clock, timing, 13), 4);
-    EXPECT_EQ(clock.beat, 2);
-}
-
-TEST(LocatePosition, PlacesTheTempoCursor)
-{
-    const SongTiming timing =
-        timingOf({{0, 4}}, {{8, 500, 500000}, {16, 400, 400000}, {64, 600, 600000}});
-    struct Case {
-        int q, cursor, pending;
-    };
-    for (Case c :
-         {Case{2, 0, 1}, {8, 0, 1}, {10, 0, 1}, {16, 1, 1}, {63, 1, 1}, {64, 2, 0}, {100, 2, 0}}) {
-        BeatClock clock;
-        locatePosition(clock, timing, c.q);
-        EXPECT_EQ(clock.tempoCursor, c.cursor) << c.q;
-        EXPECT_EQ(clock.tempoPending, c.pending) << c.q;
-    }
-    BeatClock clock;
-    locatePosition(clock, SongTiming{}, 10);
-    EXPECT_EQ(clock.tempoCursor, 0);
-    EXPECT_EQ(clock.tempoPending, 0);
-}
-
-TEST(BeatClockStart, PutsTheDefaultMeterIntoAnEmptyTable)
-{
-    SongTiming timing;
-    BeatClock clock;
-    EXPECT_EQ(startFromTop(clock, timing), kDefaultPeriodUs);
-    ASSERT_EQ(timing.meter.count(), 1);
-    EXPECT_EQ(timing.meter[0], kDefaultMeter);
-    EXPECT_EQ(clock.bar, 1);
-    EXPECT_EQ(clock.beat, 1);
-    EXPECT_EQ(clock.beatsPerBar, 4);
-    EXPECT_EQ(clock.meterPending, 0);
-    EXPECT_EQ(clock.tempoPending, 0);
-
-    SongTiming song = timingOf({{0, 3}}, {{0, 462, 461538}});
-    EXPECT_EQ(startFromTop(clock, song), 461538);
-    EXPECT_EQ(song.meter.count(), 1);
-    EXPECT_EQ(clock.beatsPerBar, 3);
-    EXPECT_EQ(clock.meterPending, 1);
-    EXPECT_EQ(clock.tempoPending, 1);
-}
-
-TEST(BeatClockPeriod, ExactMicrosecondsNeverBelowOneMillisecond)
-{
-    EXPECT_EQ(periodUs({0, 462, 461538}), 461538);
-    EXPECT_EQ(periodUs({0, 462, 0}), 462000);
-    EXPECT_EQ(periodUs({0, 0, 1}), kMinPeriodUs);
-    EXPECT_EQ(periodUs({0, 0, 0}), kMinPeriodUs);
-    EXPECT_EQ(periodUsAt(TempoMap{}, 0), 500000);
-}
-
-struct TickLog {
-    std::vector<int> barTurnQuarters;
-    std::vector<int> thumbs;
-    std::vector<std::pair<int, std::int64_t>> periodChanges;
-    int endQuarter = -1;
-    BeatClock clock;
-};
-
-// Runs the clock from the top tick by tick until the song ends (or maxTicks).
-TickLog runFromTop(SongTiming timing, std::int32_t songLength, int maxTicks = 100000)
-{
-    TickLog log;
-    startFromTop(log.clock, timing);
-    for (int i = 0; i < maxTicks; ++i) {
-        const TickResult r = tickBeatClock(log.clock, timing, songLength);
-        EXPECT_EQ(r.bar, log.clock.bar);
-        EXPECT_EQ(r.beat, log.clock.beat);
-        if (r.barChanged) {
-            log.barTurnQuarters.push_back(log.clock.quarterTick);
-            log.thumbs.push_back(r.thumbPosition);
-        }
-        if (r.periodChanged)
-            log.periodChanges.emplace_back(log.clock.quarterTick, r.newPeriodUs);
-        if (r.songEnded) {
-            EXPECT_FALSE(r.periodChanged);
-            log.endQuarter = log.clock.quarterTick;
-            break;
-        }
-    }
-    return log;
-}
-
-TEST(BeatClockTick, FourFourTurnsEveryFourthBeatAndEndsAtTheSongEnd)
-{
-    const TickLog log = runFromTop(timingOf({}, {{0, 500, 500000}}), 64);
-    EXPECT_EQ(log.barTurnQuarters, (std::vector<int>{4, 8, 12, 16}));
-    EXPECT_EQ(log.thumbs, (std::vector<int>{16, 32, 48, 64}));
-    EXPECT_EQ(log.endQuarter, 16);
-    EXPECT_EQ(log.clock.bar, 5);
-    EXPECT_TRUE(log.periodChanges.empty());
-}
-
-TEST(BeatClockTick, ThreeFourSongEndsAtItsRealEnd)
-{
-    // 100 bars of 3/4: 300 quarters, 1200 sixteenths.
-    const TickLog log = runFromTop(timingOf({{0, 3}}, {{0, 500, 500000}}), 1200);
-    EXPECT_EQ(log.endQuarter, 300);
-    EXPECT_EQ(log.clock.bar, 101);
-    EXPECT_EQ(log.thumbs.at(0), 12);
-    EXPECT_EQ(log.thumbs.back(), 1200);
-}
-
-TEST(BeatClockTick, MeterChangeAppliesFromItsQuarter)
-{
-    const TickLog log = runFromTop(timingOf({{0, 4}, {8, 3}, {14, 2}}), 4 * 20);
-    EXPECT_EQ(log.barTurnQuarters, (std::vector<int>{4, 8, 11, 14, 16, 18, 20}));
-    EXPECT_EQ(log.thumbs, (std::vector<int>{16, 32, 44, 56, 64, 72, 80}));
-}
-
-TEST(BeatClockTick, TempoChangesRestartTheTimerOnlyWhenThePeriodChanges)
-{
-    const TickLog log = runFromTop(
-        timingOf({{0, 4}},
-                 {{0, 500, 500000}, {4, 462, 461538}, {4, 462, 461538}, {6, 400, 400000}}),
-        4 * 40);
-    EXPECT_EQ(log.periodChanges,
-              (std::vector<std::pair<int, std::int64_t>>{{4, 461538}, {6, 400000}}));
-    EXPECT_EQ(log.clock.tempoPending, 0);
-}
-
-TEST(BeatClockTick, NoTempoChangeWhenTheSongEndsOnIt)
-{
-    const TickLog log = runFromTop(timingOf({{0, 4}}, {{0, 500, 500000}, {4, 250, 250000}}), 16);
-    EXPECT_EQ(log.endQuarter, 4);
-    EXPECT_TRUE(log.periodChanges.empty());
-}
-
-TEST(BeatClockTick, RunningClockAgreesWithLocatePosition)
-{
-    const SongTiming timing = timingOf({{0, 4}, {8, 3}, {14, 6}, {26, 5}, {36, 4}});
-    SongTiming running = timing;
-    BeatClock clock;
-    startFromTop(clock, running);
-    for (int i = 0; i < 60; ++i) {
-        tickBeatClock(clock, running, 1 << 20);
-        BeatClock located;
-        locatePosition(located, timing, clock.quarterTick);
-        EXPECT_EQ(located.bar, clock.bar) << clock.quarterTick;
-        EXPECT_EQ(located.beat, clock.beat) << clock.quarterTick;
-    }
-}
-
-TEST(BeatClockResume, SeeksToTheStartOfTheCurrentBeat)
+TEST(BeatClockLocate, CountsBarsThroughTheTimeline)
 {
     struct Case {
-        SongTiming timing;
-        std::int32_t device, seek, bar, beat;
+        const char *name;
+        std::vector<TimeSignatureEvent> signatures;
+        std::int64_t tick;
+        std::int32_t completed;
+        BarBeat at;
     };
     const Case cases[] = {
-        // Paused in beat 3 of bar 5 of a 4/4 song.
-        {timingOf({{0, 4}}), 16 * 4 + 4 * 2 + 3, 72, 5, 3},
-        {SongTiming{}, 72, 72, 5, 3},
-        // The same bar and beat in 3/4: quarter 14.
-        {timingOf({{0, 3}}), 14 * 4 + 1, 56, 5, 3},
-        {timingOf({{0, 4}, {8, 3}}), 12 * 4 + 2, 48, 4, 2},
+        {"4 then 3 from quarter 32", {{0, 4, 2}, {q(32), 3, 2}}, q(40), 10, {11, 3}},
+        {"no signature: 4/4", {}, q(9), 2, {3, 2}},
+        {"late first signature: 4/4 before it", {{q(4), 3, 2}}, q(10), 3, {4, 1}},
+        {"a 3/4 inside a bar waits for the line", {{0, 4, 2}, {q(6), 3, 2}}, q(7), 1, {2, 4}},
+        {"6/8", {{0, 6, 3}}, q(7), 2, {3, 2}},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         BeatClock clock;
-        const ResumePlan plan = resumeAt(clock, c.timing, c.device);
-        EXPECT_EQ(plan.seekPosition, c.seek) << c.device;
-        EXPECT_EQ(resumePosition(clock), c.seek);
-        EXPECT_EQ(clock.bar, c.bar);
-        EXPECT_EQ(clock.beat, c.beat);
-        EXPECT_EQ(plan.periodUs, kDefaultPeriodUs);
-    }
-    // In 4/4 the seek is 16 x (bar - 1) + 4 x (beat - 1).
-    BeatClock clock;
-    for (int p = 0; p < 400; p += 3) {
-        const ResumePlan plan = resumeAt(clock, timingOf({{0, 4}}), p);
-        EXPECT_EQ(plan.seekPosition, 16 * (clock.bar - 1) + 4 * (clock.beat - 1));
+        clock.setTimeline(song({}, c.signatures));
+        EXPECT_EQ(clock.locate(c.tick), c.completed);
+        const BeatPlace beat = clock.beatAt(0);
+        EXPECT_EQ((BarBeat{beat.bar, beat.beat}), c.at);
+        EXPECT_FALSE(clock.isRunning());
     }
 }
 
-TEST(BeatClockResume, TakesTheTempoAndMeterInForce)
+TEST(BeatClockRun, ReadsTheSongAtAnyMoment)
 {
-    const SongTiming timing =
-        timingOf({{0, 4}, {8, 3}}, {{0, 500, 500000}, {10, 462, 461538}, {40, 400, 400000}});
+    // 500 ms a quarter, then 250 ms from the middle of quarter 4.
+    const BeatClock clock = running(song({{q(4.5), 250000}}, {}), 640);
+    struct Case {
+        std::int64_t at;
+        BeatPlace beat;
+    };
+    for (const Case &c : {Case{ms(999), {1, 1, 0, q(1)}}, Case{ms(1000), {1, 1, 0, q(1)}},
+                          Case{ms(2500) - 1, {1, 3, q(2), q(3)}}, Case{ms(2500), {1, 4, q(3), q(4)}},
+                          Case{ms(3000), {2, 1, q(4), q(5)}}, Case{ms(3375), {2, 2, q(5), q(6)}}}) {
+        SCOPED_TRACE(c.at);
+        EXPECT_EQ(clock.beatAt(c.at), c.beat);
+    }
+    EXPECT_EQ(clock.nanosOf(q(5)), ms(1000 + 2250 + 125));
+    EXPECT_EQ(clock.tickAt(clock.nanosOf(q(5))), q(5));
+}
+
+TEST(BeatClockRun, StopsAtTheFirstBarLineAtOrPastTheSongsLength)
+{
+    struct Case {
+        const char *name;
+        std::vector<TimeSignatureEvent> signatures;
+        std::int32_t length;
+        std::int64_t from;
+        std::int64_t end;
+    };
+    const Case cases[] = {
+        {"4/4, 640 sixteenths: bar 41", {}, 640, 0, q(160)},
+        {"3/4, 100 bars: at their real end", {{0, 3, 2}}, 1200, 0, q(300)},
+        {"ends inside a bar: its end", {{0, 3, 2}}, 1201, 0, q(303)},
+        {"no length: the first bar line", {}, 0, 0, q(4)},
+        {"resumed past the length: the next bar line", {}, 64, q(21), q(24)},
+        {"pickup", {{0, 1, 2}, {q(1), 4, 2}}, 8, 0, q(5)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        BeatClock clock;
+        clock.setTimeline(song({}, c.signatures));
+        clock.runFrom(c.from, 0, c.length);
+        EXPECT_EQ(clock.endTick(), c.end);
+        EXPECT_EQ(clock.tickAt(ms(1e9)), c.end);
+        EXPECT_TRUE(beatStarting(clock, c.end).songEnded);
+        EXPECT_TRUE(beatStarting(clock, c.end).barChanged);
+    }
+}
+
+TEST(BeatClockRun, HoldStandsWhereTheSongWas)
+{
+    BeatClock clock = running(song({}, {}), 640, 0);
+    clock.holdAt(ms(2600));
+    EXPECT_FALSE(clock.isRunning());
+    EXPECT_EQ(clock.beatAt(ms(9000)), (BeatPlace{2, 2, q(5), q(6)}));
+    EXPECT_EQ(clock.originTick(), q(5.2));
+}
+
+TEST(BeatClockRun, WithoutASongThereIsNoBeat)
+{
     BeatClock clock;
-    const ResumePlan plan = resumeAt(clock, timing, 12 * 4);
-    EXPECT_EQ(plan.periodUs, 461538);
-    EXPECT_EQ(clock.beatsPerBar, 3);
-    // The next tick re-applies the tempo in force: only quarter 40 changes it.
-    for (int i = 0; i < 30; ++i) {
-        const TickResult r = tickBeatClock(clock, timing, 1000);
-        EXPECT_EQ(r.periodChanged, clock.quarterTick == 40) << clock.quarterTick;
+    EXPECT_EQ(clock.locate(q(3)), 0);
+    clock.runFrom(0, 0, 640);
+    EXPECT_FALSE(clock.isRunning());
+    EXPECT_EQ(clock.beatAt(ms(500)), BeatPlace{});
+    EXPECT_EQ(lyricFollowLine(clock, ms(500)), std::nullopt);
+}
+
+TEST(BeatStarting, BarLinesMoveTheThumbToTheirRealPosition)
+{
+    const BeatClock clock = running(song({}, {{0, 3, 3}}), 640); // 3/8
+    struct Case {
+        std::int64_t tick;
+        bool barChanged;
+        std::int32_t thumb;
+    };
+    for (const Case &c : {Case{q(1), false, 0}, Case{q(1.5), true, 6}, Case{q(2.5), false, 0},
+                          Case{q(3), true, 12}}) {
+        SCOPED_TRACE(c.tick);
+        const BeatStart start = beatStarting(clock, c.tick);
+        EXPECT_EQ(start.barChanged, c.barChanged);
+        EXPECT_EQ(start.thumbPosition, c.thumb);
+        EXPECT_FALSE(start.songEnded);
+    }
+}
+
+TEST(ResumePlan, SeeksTheStartOfTheBeatHoldingTheDevicePosition)
+{
+    struct Case {
+        const char *name;
+        int division;
+        std::vector<TimeSignatureEvent> signatures;
+        std::int32_t position;
+        ResumePlan plan;
+    };
+    const Case cases[] = {
+        {"4/4 bar 5 beat 3, half a beat in", kDiv, {}, 74, {72, q(18)}},
+        {"3/4 bar 5 beat 2", kDiv, {{0, 3, 2}}, 53, {52, q(13)}},
+        {"3/8 second beat is an eighth", kDiv, {{0, 3, 3}}, 5, {4, q(1)}},
+        {"after a pickup", kDiv, {{0, 1, 2}, {q(1), 4, 2}}, 11, {8, q(2)}},
+        {"beat start off the sixteenth grid", 25, {{0, 3, 3}}, 7, {6, 37}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const SongTimeline timeline(c.division, {}, c.signatures);
+        const ResumePlan plan = resumePlan(timeline, c.position);
+        EXPECT_EQ(plan.seekPosition, c.plan.seekPosition);
+        EXPECT_EQ(plan.startTick, c.plan.startTick);
+    }
+}
+
+// A press reads the song at its own moment: every tap more than a millisecond
+// after a beat's start gets that beat, every tap more than a millisecond
+// before it the beat before.
+TEST(LyricFollowStamp, TapsAroundEveryBeatEdgeGetTheirBeat)
+{
+    struct Case {
+        const char *name;
+        std::vector<TempoEvent> tempos;
+        std::vector<TimeSignatureEvent> signatures;
+    };
+    const Case cases[] = {
+        {"two tempos on tick 0", {{0, 1000000}, {0, 416667}}, {{0, 4, 2}, {q(4), 3, 2}}},
+        {"tempo inside quarters", {{q(0.5), 350000}, {q(2.25), 700000}, {q(5.75), 300000}}, {}},
+        {"3/8 and 5/8", {{0, 600000}}, {{0, 3, 3}, {q(3), 5, 3}}},
+        {"pickup", {}, {{0, 1, 2}, {q(1), 4, 2}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto timeline = song(c.tempos, c.signatures);
+        const BeatClock clock = running(timeline, 10000, 0);
+        std::int64_t edge = 0;
+        for (int n = 0; n < 40; ++n) {
+            const BeatPlace before = timeline->beatAt(std::max<std::int64_t>(edge - 1, 0));
+            const BeatPlace after = timeline->beatAt(edge);
+            const std::int64_t at = timeline->nanosAt(edge);
+            for (std::int64_t off = -5; off <= 5; ++off) {
+                if (off == 0 || (edge == 0 && off < 0))
+                    continue;
+                const BeatPlace expected = off > 0 ? after : before;
+                ASSERT_EQ(lyricFollowLine(clock, at + off * ms(1)),
+                          lyricFollowLine(BarBeat{expected.bar, expected.beat}))
+                    << "beat edge " << n << " at tick " << edge << ", offset " << off << " ms";
+            }
+            edge = after.endTick;
+        }
     }
 }
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 namespace velkan {
 namespace {
 
@@ -22,34 +20,6 @@ TEST(LyricFollow, NothingBeforeASongIsLoaded)
     EXPECT_EQ(lyricFollowLine({1, 0}), std::nullopt);
     EXPECT_EQ(lyricFollowLine({-1, 2}), std::nullopt);
     EXPECT_EQ(lyricFollowLine({1, 1}), "@WAIT(1,0);");
-}
-
-TEST(SharedBeat, ReadsBackWhatWasPublished)
-{
-    SharedBeat shared;
-    EXPECT_EQ(shared.read(), (BarBeat{0, 0}));
-    for (BarBeat v : {BarBeat{1, 1}, {17, 3}, {-5, 7}, {2147483647, -2147483647 - 1}}) {
-        shared.publish(v);
-        EXPECT_EQ(shared.read(), v);
-    }
-}
-
-TEST(SharedBeat, ReaderNeverSeesAMixedPair)
-{
-    SharedBeat shared;
-    std::atomic<bool> done{false};
-    std::thread writer([&] {
-        for (int i = 1; i <= 200000; ++i)
-            shared.publish({i, -i});
-        done = true;
-    });
-    int mixed = 0;
-    while (!done) {
-        const BarBeat v = shared.read();
-        mixed += v.bar != -v.beat;
-    }
-    writer.join();
-    EXPECT_EQ(mixed, 0);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/PeriodicTimer.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -209,23 +210,61 @@ TEST(PeriodicTimerTest, StopDoesNotWaitOutALongPeriod)
     EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
 }
 
-TEST(PeriodicTimerTest, SlowTicksNeverOverlap)
+// Restarting while a slow tick runs: the new timer's ticks never run beside
+// the old one's (start joins the old thread before the new one begins).
+TEST(PeriodicTimerTest, SlowTicksNeverOverlapAcrossARestart)
 {
     PeriodicTimer timer;
     std::atomic<int> inside{0};
-    std::atomic<int> mostInside{0};
+    std::atomic<int> overlaps{0};
     std::atomic<int> ticks{0};
-    ASSERT_TRUE(timer.start(1000, [&] {
-        const int now = ++inside;
-        mostInside = std::max(mostInside.load(), now);
-        std::this_thread::sleep_for(3ms); // three periods per tick
-        ++ticks;
-        --inside;
-    }));
-    std::this_thread::sleep_for(100ms);
+    std::promise<void> slowTickEntered;
+    std::atomic<bool> entered{false};
+    const auto tick = [&](std::chrono::milliseconds cost) {
+        return [&, cost] {
+            if (++inside > 1)
+                ++overlaps;
+            if (!entered.exchange(true))
+                slowTickEntered.set_value();
+            std::this_thread::sleep_for(cost);
+            ++ticks;
+            --inside;
+        };
+    };
+    ASSERT_TRUE(timer.start(1000, tick(50ms)));
+    slowTickEntered.get_future().wait();
+    // The old tick is inside its 50 ms; the new timer would tick after 1 ms.
+    ASSERT_TRUE(timer.start(1000, tick(0ms)));
+    std::this_thread::sleep_for(30ms);
     timer.stop();
-    EXPECT_GT(ticks.load(), 5);
-    EXPECT_EQ(mostInside.load(), 1);
+    EXPECT_GT(ticks.load(), 3);
+    EXPECT_EQ(overlaps.load(), 0);
+}
+
+TEST(PeriodicTimerTest, ScheduledTicksFallOnTheDeadlinesTheyName)
+{
+    auto clock = std::make_shared<StepClock>(200us);
+    PeriodicTimer timer(clock);
+    // Uneven beats, as a song's tempo changes make them; a deadline already
+    // past is run at once; nothing ends the timer.
+    const std::vector<long long> wanted{5'000, 12'000, 12'500, 30'000, 31'000};
+    std::vector<long long> entries;
+    std::promise<void> done;
+    std::size_t n = 0;
+    ASSERT_TRUE(timer.startScheduled(TimePoint(Us(wanted[0])), [&]() -> std::optional<TimePoint> {
+        entries.push_back(offsetUs(clock->now()));
+        if (n == 1)
+            clock->advance(Us(1000)); // a slow tick: the next deadline is past
+        if (++n == wanted.size()) {
+            done.set_value();
+            return std::nullopt;
+        }
+        return TimePoint(Us(wanted[n]));
+    }));
+    ASSERT_EQ(done.get_future().wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !timer.isRunning(); }, 2000));
+    timer.stop();
+    EXPECT_EQ(entries, (std::vector<long long>{5'200, 12'200, 13'200, 30'200, 31'200}));
 }
 
 TEST(PeriodicTimerTest, RealTicksAreNeverEarly)

@@ -120,7 +120,7 @@ protected:
     const char *randomAction(std::mt19937 &rng)
     {
         QScrollBar *bar = view->positionBar();
-        switch (rng() % 12) {
+        switch (rng() % 13) {
         case 0:
         case 1:
             view->runCommand(cmd::Start);
@@ -156,6 +156,14 @@ protected:
             QTest::keyClick(view->listView(), Qt::Key_Space);
             return "lyric tap";
         }
+        case 10: {
+            // Close to the song's end, so that its end races the next presses.
+            const int near = bar->maximum() - static_cast<int>(rng() % 24);
+            bar->setSliderDown(true);
+            bar->setSliderPosition(std::max(near, 0));
+            bar->setSliderDown(false);
+            return "jump to the end";
+        }
         default:
             QTest::qWait(static_cast<int>(rng() % 12));
             return "wait";
@@ -179,6 +187,14 @@ protected:
             const char *what = randomAction(rng);
             QCoreApplication::processEvents();
             ++presses;
+            // Whatever ended the performance (End, the song's end racing a
+            // press) took the beat timer with it.
+            if (!QTest::qWaitFor(
+                    [&] { return playback->isPerforming() || !playback->isTimerRunning(); }, 500)) {
+                ADD_FAILURE() << "a beat timer runs with no performance after " << what
+                              << " (press " << presses << ")";
+                break;
+            }
             const int threads = settledUnnamedThreads(baseline + 1);
             if (threads > baseline + 1) {
                 ADD_FAILURE() << "two beat timers after " << what << " (press " << presses
@@ -203,11 +219,16 @@ protected:
         QTest::qWait(20);
         QCoreApplication::processEvents();
         ASSERT_FALSE(playback->isTimerRunning());
-        const BeatClock clock = playback->clock();
-        EXPECT_EQ(playback->beat(), (BarBeat{clock.bar, clock.beat}));
-        EXPECT_EQ(view->barBox()->text(), QString::number(clock.bar));
-        EXPECT_EQ(view->beatBox()->text(), QString::number(clock.beat));
-        EXPECT_GE(clock.bar, 1);
+        const BarBeat paused = playback->beat();
+        EXPECT_EQ(view->barBox()->text(), QString::number(paused.bar));
+        EXPECT_EQ(view->beatBox()->text(), QString::number(paused.beat));
+        EXPECT_GE(paused.bar, 1);
+        // The stamp of a tap is the beat the boxes show.
+        view->scriptList().append("lyric");
+        view->selectLine(view->scriptList().count() - 1);
+        QTest::keyClick(view->listView(), Qt::Key_Space);
+        EXPECT_EQ(view->scriptList().text(view->scriptList().count() - 2),
+                  *lyricFollowLine(paused));
 
         view->runCommand(cmd::End);
         QCoreApplication::processEvents();
@@ -269,6 +290,63 @@ TEST_F(PlaybackStress, FakeDeviceAndRealTimerFor20Seconds)
     EXPECT_GT(presses, 100);
     expectBoxesShowTheClock();
     expectStampsAreTimingLines();
+}
+
+// Start and a thumb release pressed right as the song ends, hundreds of times:
+// whatever wins, a timer never runs without a performance, and a jump during
+// a performance never becomes a start from the top.
+TEST_F(PlaybackStress, PressesRightAtTheSongsEnd)
+{
+    FakeSequencer *device = nullptr;
+    Playback::setSequencerFactory([&device] {
+        auto fake = std::make_unique<FakeSequencer>();
+        fake->setSongLength(16); // one bar
+        device = fake.get();
+        return fake;
+    });
+    view = std::make_unique<VelkanView>();
+    view->show();
+    playback = view->playback();
+    // One bar of 4/4 at 5 ms a quarter: the song ends 20 ms after Start.
+    TrackBuilder t;
+    t.tempo(0, kFastTempoUs).timeSignature(0, 4, 2).note(0, 60).endOfTrack(4 * kDivision);
+    songs = {writeTemp(QStringLiteral("bar.mid"), test::smf(kDivision, {t}))};
+    loadSong(0);
+    ASSERT_TRUE(playback->isSongOpen());
+
+    std::mt19937 rng(seedFromEnvironment());
+    QScrollBar *bar = view->positionBar();
+    int releasesFromTheTop = 0;
+    for (int round = 0; round < 400; ++round) {
+        view->runCommand(cmd::Start);
+        const auto songEnd = Clock::now() + std::chrono::milliseconds(20);
+        const auto pressAt =
+            songEnd + std::chrono::microseconds(std::uniform_int_distribution<int>(-150, 450)(rng));
+        const bool release = round % 2 == 1;
+        if (release) {
+            bar->setSliderDown(true);
+            bar->setSliderPosition(8);
+        }
+        while (Clock::now() < pressAt) {
+        }
+        if (release) {
+            device->clearCalls();
+            bar->setSliderDown(false);
+            // A jump resumes at the thumb, or does nothing once the song has
+            // ended; it never plays the song from the top.
+            const auto ops = device->ops();
+            releasesFromTheTop += std::count(ops.begin(), ops.end(), FakeSequencer::Op::PlayFrom);
+        } else {
+            view->runCommand(cmd::Start);
+        }
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return playback->isPerforming() || !playback->isTimerRunning(); }, 500))
+            << "a beat timer runs with no performance, round " << round;
+        view->runCommand(cmd::End);
+        QCoreApplication::processEvents();
+        ASSERT_FALSE(playback->isTimerRunning());
+    }
+    EXPECT_EQ(releasesFromTheTop, 0);
 }
 
 TEST_F(PlaybackStress, FluidSynthFileDriverFor5Seconds)

@@ -37,6 +37,9 @@ protected:
     const std::string fourFour = dir.write("four-four.mid", meterSong({{0, 4}}));
     // 4/4 for eight bars, then 3/4 from quarter 32 (bar 9) on.
     const std::string fourThenThree = dir.write("four-three.mid", meterSong({{0, 4}, {32, 3}}));
+    // 4/4 until a 3/4 at quarter 14, inside bar 4: 3/4 from bar 5 on.
+    const std::string lateThreeFour = dir.write("late-three-four.mid", meterSong({{14, 3}}));
+    const std::string noHeader = dir.write("no-header.mid", "hello, world");
 };
 
 TEST_F(ToolShift, RewritesWaitLinesAsTheOffsetDialog)
@@ -61,6 +64,11 @@ TEST_F(ToolShift, RewritesWaitLinesAsTheOffsetDialog)
         {"3/4 song, carry at 144", threeFour, "48", "@WAIT(12,120);", "@WAIT(13,24);", 0},
         {"borrow from the last 4/4 bar", fourThenThree, "-48", "@WAIT(9,0);", "@WAIT(8,144);", 0},
         {"carry out of a 3/4 bar", fourThenThree, "48", "@WAIT(9,120);", "@WAIT(10,24);", 0},
+        {"4/4 before a late first signature", lateThreeFour, "12", "@WAIT(4,180);", "@WAIT(5,0);",
+         0},
+        {"3/4 from the bar line after it", lateThreeFour, "48", "@WAIT(5,120);", "@WAIT(6,24);", 0},
+        {"a song without a header: 192 steps", noHeader, "48", "@WAIT(12,120);", "@WAIT(12,168);",
+         0},
         {"bar 0 held at the start", "", "-48", "@WAIT(0,0);", "@WAIT(1,0);", 1},
         {"3/4 bar 1 held", threeFour, "-24", "@WAIT(1,12);", "@WAIT(1,0);", 1},
         {"negative bar held", "", "48", "@WAIT(-3,50);", "@WAIT(1,0);", 1},
@@ -117,7 +125,7 @@ std::string editorResult(const std::string &lyrics, const std::string &song, int
     LoadResult loaded = loadScriptFile(lyrics);
     const MidiReadResult read = readMidiFile(song);
     std::vector<ScriptLine> lines = loaded.lines.toVector();
-    applyTimingOffset(lines, steps, BarMath(&read.timing.meter));
+    applyTimingOffset(lines, steps, BarMath(read.timeline ? &*read.timeline : nullptr));
     return joinScriptLines(lines);
 }
 

@@ -27,11 +27,24 @@ std::string song(std::initializer_list<std::pair<int, int>> meters, int sixteent
     return smf(kDivision, {t});
 }
 
+// The message for a file with no bars to count: no header, or no ticks a quarter.
+std::string noTimeline(const std::string &path)
+{
+    const std::string message =
+        "MIDI ファイルとして読めません (ヘッダーがないか、分解能が 0 か SMPTE です)";
+    return "velkan-tool: " + message + ": " + path + "\n";
+}
+
 TEST(ToolTempo, PrintsTheReadersLinesTheLengthAndTheBarCount)
 {
     TrackBuilder conductor, notes;
     conductor.timeSignature(0, 3, 2).endOfTrack();
-    notes.tempo(0, 400000).note(48 * kDivision, 60).endOfTrack(); // second track: not read
+    notes.tempo(0, 400000).note(48 * kDivision, 60).endOfTrack(); // second track: not listed
+    TrackBuilder tempoOnly, laterMeter;
+    tempoOnly.tempo(0, 500000).endOfTrack();
+    laterMeter.timeSignature(0, 3, 2).note(48 * kDivision, 60).endOfTrack();
+    TrackBuilder threeEight;
+    threeEight.timeSignature(0, 3, 3).note(6 * kDivision, 60).endOfTrack();
     struct Case {
         const char *name;
         std::string image;
@@ -51,11 +64,19 @@ TEST(ToolTempo, PrintsTheReadersLinesTheLengthAndTheBarCount)
         {"rmid is unwrapped for both",
          rmid(song({{0, 4}}, 640)),
          {"dT:0 Tempo:500", "dT:0 Mean4:4", "length 640", "/41"}},
-        {"length over every track, changes from the first only",
+        {"length over every track, lines from the first only",
          smf(kDivision, {conductor, notes}),
          {"dT:0 Mean4:3", "length 192", "/17"}},
-        {"not a midi file", "hello, world", {"length 0", "/1"}},
-        {"empty file", "", {"length 0", "/1"}},
+        // Bars are counted as the player counts them.
+        {"a time signature in a later track counts, unlisted",
+         smf(kDivision, {tempoOnly, laterMeter}),
+         {"dT:0 Tempo:500", "length 192", "/17"}},
+        {"3/8 bars are a quarter and a half",
+         smf(kDivision, {threeEight}),
+         {"dT:0 Mean4:3", "length 24", "/5"}},
+        {"4/4 until a late first signature's bar line",
+         song({{6, 3}}, 64),
+         {"dT:0 Tempo:500", "dT:6 Mean4:3", "length 64", "/5"}},
     };
     ToolDir dir;
     for (const Case &c : cases) {
@@ -73,6 +94,11 @@ TEST(ToolLocate, SetsBarAndBeatAsTheBeatClock)
     ToolDir dir;
     const std::string changing = dir.write("changing.mid", song({{0, 4}, {32, 3}}, 640));
     const std::string plain = dir.write("plain.mid", song({}, 640));
+    const std::string midBar = dir.write("mid-bar.mid", song({{0, 4}, {6, 3}}, 640));
+    const std::string threeEight = dir.write(
+        "three-eight.mid",
+        smf(kDivision,
+            {TrackBuilder().timeSignature(0, 3, 3).note(kDivision * 40, 60).endOfTrack()}));
     struct Case {
         std::string song;
         std::string quarter;
@@ -87,6 +113,12 @@ TEST(ToolLocate, SetsBarAndBeatAsTheBeatClock)
         {plain, "18", "bar 5 beat 3 completed 4\n"},
         {plain, "160", "bar 41 beat 1 completed 40\n"},
         {plain, "+7", "bar 2 beat 4 completed 1\n"},
+        // 3/4 inside bar 2 waits for bar 3.
+        {midBar, "7", "bar 2 beat 4 completed 1\n"},
+        {midBar, "8", "bar 3 beat 1 completed 2\n"},
+        {midBar, "11", "bar 4 beat 1 completed 3\n"},
+        {threeEight, "3", "bar 3 beat 1 completed 2\n"},
+        {threeEight, "4", "bar 3 beat 2 completed 2\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.song + " " + c.quarter);
@@ -101,13 +133,36 @@ TEST(ToolSong, SongsThatCannotBeOpenedFailWithTheEditorsMessage)
     ToolDir dir;
     fs::create_directory(dir.path() / "folder");
     for (const std::string &path : {dir.file("none.mid"), dir.file("folder")}) {
-        for (const std::vector<std::string> &args :
-             {std::vector<std::string>{"tempo", path}, {"locate", path, "3"}}) {
+        for (const std::vector<std::string> &args : {std::vector<std::string>{"tempo", path},
+                                                     {"locate", path, "3"},
+                                                     {"clock", path, "3"}}) {
             SCOPED_TRACE(args[0] + " " + path);
             const ToolRun r = dir.run(args);
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(r.out, "");
             EXPECT_EQ(r.err, "velkan-tool: 入力ファイルが開けません: " + path + "\n");
+        }
+    }
+}
+
+// Without a header or with no ticks a quarter there are no bars to count.
+TEST(ToolSong, SongsWithoutBarsFail)
+{
+    ToolDir dir;
+    TrackBuilder notes;
+    notes.note(96, 60).endOfTrack();
+    for (const std::string &image :
+         {std::string("hello, world"), std::string(), smfHeader(0, 1, 0) + notes.chunk(),
+          smfHeader(0, 1, 0xE250) + notes.chunk()}) {
+        const std::string path = dir.write("song.mid", image);
+        for (const std::vector<std::string> &args : {std::vector<std::string>{"tempo", path},
+                                                     {"locate", path, "3"},
+                                                     {"clock", path, "3"}}) {
+            SCOPED_TRACE(args[0] + " " + std::to_string(image.size()));
+            const ToolRun r = dir.run(args);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.err, noTimeline(path));
         }
     }
 }
@@ -139,14 +194,20 @@ TEST(ToolSong, CorpusSongsMatchTheCore)
             continue;
         SCOPED_TRACE(e.path().string());
         const MidiReadResult read = readMidiFile(e.path());
+        const ToolRun r = dir.run({"tempo", e.path().string()});
+        if (!read.timeline) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, noTimeline(e.path().string()));
+            continue;
+        }
         const std::string image = readBytes(e.path());
         const std::int32_t length = songLengthSixteenths(unwrapRmid(image)).value_or(0);
         BeatClock clock;
+        clock.setTimeline(std::make_shared<const SongTimeline>(*read.timeline));
         std::vector<std::string> expected = read.lines;
         expected.push_back("length " + std::to_string(length));
-        expected.push_back("/" +
-                           std::to_string(locatePosition(clock, read.timing, length / 4) + 1));
-        const ToolRun r = dir.run({"tempo", e.path().string()});
+        expected.push_back(
+            "/" + std::to_string(clock.locate(read.timeline->tickOfSixteenth(length)) + 1));
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, lf(expected));
     }

@@ -17,6 +17,7 @@ TEST(ToolUsage, BadCommandLinesExitTwoWithTheUsageAndTouchNothing)
     const std::string newUsage = "usage: velkan-tool new LYRICS [-o OUT]";
     const std::string tempo = "usage: velkan-tool tempo SONG.mid";
     const std::string locate = "usage: velkan-tool locate SONG.mid QUARTER";
+    const std::string clock = "usage: velkan-tool clock SONG.mid MS [MS...]";
     const std::string shift = "usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]";
     struct Case {
         std::vector<std::string> args;
@@ -40,6 +41,18 @@ TEST(ToolUsage, BadCommandLinesExitTwoWithTheUsageAndTouchNothing)
         {{"locate", in, "-1"}, locate},
         {{"locate", in, "1.5"}, locate},
         {{"locate", in, "99999999999"}, locate},
+        {{"clock"}, clock},
+        {{"clock", in}, clock},
+        {{"clock", in, "-5"}, clock},
+        {{"clock", in, "100", "-0.5"}, clock},
+        {{"clock", in, "abc"}, clock},
+        {{"clock", in, "1e3"}, clock},
+        {{"clock", in, "inf"}, clock},
+        {{"clock", in, "++1"}, clock},
+        {{"clock", in, "1.2.3"}, clock},
+        {{"clock", in, "."}, clock},
+        {{"clock", in, "12,5"}, clock},
+        {{"clock", in, "10", "-o", old}, clock},
         {{"shift", "13", in, "-o", old}, shift},
         {{"shift", "0", in, "-o", old}, shift},
         {{"shift", "+-12", in, "-o", old}, shift},
@@ -76,6 +89,7 @@ TEST(ToolUsage, HelpAndVersion)
         {{"new", "--help"}, "usage: velkan-tool new LYRICS"},
         {{"tempo", "-h"}, "usage: velkan-tool tempo SONG.mid\n"},
         {{"locate", "--help"}, "usage: velkan-tool locate SONG.mid QUARTER\n"},
+        {{"clock", "--help"}, "usage: velkan-tool clock SONG.mid MS [MS...]\n"},
         {{"shift", "--help"}, "usage: velkan-tool shift STEPS IN"},
         // Help is given even where the rest of the line is wrong.
         {{"shift", "13", "--help"}, "usage: velkan-tool shift STEPS IN"},
@@ -90,7 +104,8 @@ TEST(ToolUsage, HelpAndVersion)
     }
     // Every subcommand is named in the program's help.
     const std::string help = dir.run({"--help"}).out;
-    for (const char *command : {"\n  new ", "\n  tempo ", "\n  locate ", "\n  shift "})
+    for (const char *command :
+         {"\n  new ", "\n  tempo ", "\n  locate ", "\n  clock ", "\n  shift "})
         EXPECT_NE(help.find(command), std::string::npos) << command;
 
     const ToolRun version = dir.run({"--version"});

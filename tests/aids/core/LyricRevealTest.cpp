@@ -1,7 +1,6 @@
 #include "aids/core/LyricReveal.h"
 #include "aids/core/RevealTiming.h"
 
-#include "MeterMaps.h"
 #include "RevealTestLines.h"
 
 #include <gtest/gtest.h>

@@ -13,7 +13,7 @@ using Views = std::vector<std::string_view>;
 
 struct TimingCase {
     const char *name;
-    const MeterMap *meter;
+    const SongTimeline *timeline; // nullptr: no song loaded
     Views selection;
     RevealEdits edits;
     RevealMethod method;
@@ -26,7 +26,7 @@ void checkAppear(const std::vector<TimingCase> &cases)
     for (const TimingCase &c : cases) {
         SCOPED_TRACE(c.name);
         const RevealTimingResult r =
-            appearTiming(c.selection, c.edits, c.method, c.choice, {7, 7}, BarMath(c.meter));
+            appearTiming(c.selection, c.edits, c.method, c.choice, {7, 7}, BarMath(c.timeline));
         EXPECT_TRUE(r.changed);
         EXPECT_EQ(r.edits, c.expected);
     }
@@ -37,7 +37,7 @@ void checkErase(const std::vector<TimingCase> &cases)
     for (const TimingCase &c : cases) {
         SCOPED_TRACE(c.name);
         const RevealTimingResult r =
-            eraseTiming(c.selection, c.edits, c.method, c.choice, {7, 7}, BarMath(c.meter));
+            eraseTiming(c.selection, c.edits, c.method, c.choice, {7, 7}, BarMath(c.timeline));
         EXPECT_TRUE(r.changed);
         EXPECT_EQ(r.edits, c.expected);
     }
@@ -49,6 +49,7 @@ const RevealMethod kChar = RevealMethod::CharByChar;
 
 TEST(RevealTiming, AppearCountsBackFromTheFirstTimingLine)
 {
+    const SongTimeline threeEight = timelineOf({{0, 3, 3}});
     const Views two = {"@WAIT(12,96);", kAiu, "@WAIT(12,144);", kEoSemi};
     checkAppear({
         {"all at once", nullptr, two, {}, kAll, 0, {"@WAIT(12,48);", "@WAIT(12,48);"}},
@@ -74,6 +75,13 @@ TEST(RevealTiming, AppearCountsBackFromTheFirstTimingLine)
          kAll,
          0,
          {"@WAIT(4,96);", "@WAIT(4,96);"}},
+        {"3/8 bar start: 72 steps back",
+         &threeEight,
+         {"@WAIT(5,0);", "x"},
+         {},
+         kAll,
+         0,
+         {"@WAIT(4,24);", "@WAIT(4,24);"}},
         {"3/4 line by line",
          &threeFour(),
          {"@WAIT(12,48);", kAiu, "@WAIT(12,96);", kEoSemi},
@@ -158,6 +166,7 @@ TEST(RevealTiming, AppearFromATypedStart)
 
 TEST(RevealTiming, EraseStartsAsFarAfterTheLastTimingAsItStandsAfterTheOneBefore)
 {
+    const SongTimeline midBar = timelineOf({{0, 4}, {6, 3}}); // 3/4 from bar 3
     const Views two = {"@WAIT(12,96);", kAiu, "@WAIT(12,144);", kEoSemi};
     checkErase({
         {"all at once", nullptr, two, {}, kAll, 0, {"@WAIT(13,0);", "@WAIT(13,0);"}},
@@ -210,6 +219,13 @@ TEST(RevealTiming, EraseStartsAsFarAfterTheLastTimingAsItStandsAfterTheOneBefore
          kLine,
          0,
          {"@WAIT(9,96);", "@WAIT(10,0);"}},
+        {"a signature inside a bar waits for its end",
+         &midBar,
+         {"@WAIT(2,0);", "@WAIT(2,144);", "x"},
+         {},
+         kLine,
+         0,
+         {"@WAIT(3,96);", "@WAIT(4,0);"}},
         {"typed start",
          nullptr,
          two,

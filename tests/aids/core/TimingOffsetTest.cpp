@@ -27,7 +27,7 @@ TEST(TimingOffset, ChoicesAndTheirSteps)
 
 struct ShiftCase {
     const char *name;
-    const MeterMap *meter; // nullptr: no song loaded
+    const SongTimeline *timeline; // nullptr: no song loaded
     const char *line;
     int steps;
     const char *result;
@@ -39,7 +39,7 @@ void checkShifts(const std::vector<ShiftCase> &cases)
     for (const ShiftCase &c : cases) {
         SCOPED_TRACE(c.name);
         bool held = !c.held;
-        const auto shifted = shiftedWaitLine(c.line, c.steps, BarMath(c.meter), &held);
+        const auto shifted = shiftedWaitLine(c.line, c.steps, BarMath(c.timeline), &held);
         ASSERT_TRUE(shifted.has_value());
         EXPECT_EQ(*shifted, c.result);
         EXPECT_EQ(held, c.held);
@@ -48,7 +48,7 @@ void checkShifts(const std::vector<ShiftCase> &cases)
 
 TEST(TimingOffset, FourFourAndNoSongShiftAsBefore)
 {
-    const MeterMap fourFour = test::fourFour();
+    const SongTimeline &fourFour = test::fourFour();
     checkShifts({
         {"quarter back, borrow", nullptr, "@WAIT(12,0);", -48, "@WAIT(11,144);", false},
         {"quarter back", nullptr, "@WAIT(12,96);", -48, "@WAIT(12,48);", false},
@@ -78,6 +78,41 @@ TEST(TimingOffset, ThreeFourBarsAreMeasuredByTheSong)
         {"4/4 bar before the change", &fourThenThree(), "@WAIT(8,144);", 24, "@WAIT(8,168);",
          false},
     });
+}
+
+// A song whose first time signature comes late is in 4/4 until the bar line
+// that signature reaches. The shifted line names the moment the player reaches
+// that many steps after the line's own moment. (Counting bar 1 on in the first
+// signature's meter put the first case at @WAIT(5,48);, a quarter late.)
+TEST(TimingOffset, LateFirstSignatureCountsFourFourBarsBeforeIt)
+{
+    using test::timelineOf;
+    struct Case {
+        const char *name;
+        SongTimeline timeline;
+        MusicalPosition from;
+        int steps;
+        const char *result;
+    };
+    const Case cases[] = {
+        {"3/4 from bar 5: bar 4 has 192 steps", timelineOf({{16, 3}}), {4, 180}, 12, "@WAIT(5,0);"},
+        {"3/4 inside bar 4 waits for bar 5", timelineOf({{14, 3}}), {4, 180}, 12, "@WAIT(5,0);"},
+        {"3/4 from bar 4: its 144 steps", timelineOf({{12, 3}}), {4, 132}, 12, "@WAIT(5,0);"},
+        {"carry out of the first 3/4 bar", timelineOf({{16, 3}}), {5, 120}, 48, "@WAIT(6,24);"},
+        {"borrow from the last 4/4 bar", timelineOf({{16, 3}}), {5, 0}, -48, "@WAIT(4,144);"},
+        {"6/8 inside bar 3 from bar 4", timelineOf({{9, 6, 3}}), {3, 168}, 24, "@WAIT(4,0);"},
+        {"6/8 bar after 4/4 ones", timelineOf({{9, 6, 3}}), {4, 120}, 48, "@WAIT(5,24);"},
+        {"3/8 from bar 3", timelineOf({{8, 3, 3}}), {3, 48}, 48, "@WAIT(4,24);"},
+        {"3/8 borrow from a 4/4 bar", timelineOf({{8, 3, 3}}), {3, 12}, -24, "@WAIT(2,180);"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto shifted = shiftedWaitLine(formatWait(c.from), c.steps, BarMath(&c.timeline));
+        ASSERT_TRUE(shifted.has_value());
+        EXPECT_EQ(*shifted, c.result);
+        const std::int64_t ticks = std::int64_t{c.steps} * c.timeline.division() / 48;
+        EXPECT_EQ(formatWait(c.timeline.positionAt(c.timeline.tickOf(c.from) + ticks)), c.result);
+    }
 }
 
 TEST(TimingOffset, NothingMovesBeforeBarOne)
