@@ -50,6 +50,23 @@ constexpr EventTables kTables = makeTables();
 
 bool TrackWalker::nextMeta(MetaEvent &meta)
 {
+    Event event;
+    if (!advance<false>(event))
+        return false;
+    meta.type = event.metaType;
+    meta.data = event.data;
+    return true;
+}
+
+bool TrackWalker::next(Event &event)
+{
+    return advance<true>(event);
+}
+
+// One walk for both: meta events only (the reader's hot loop steps over the
+// rest in place), or every event.
+template <bool AllEvents> bool TrackWalker::advance(Event &event)
+{
     const auto *bytes = reinterpret_cast<const unsigned char *>(m_bytes.data());
     const std::size_t end = m_bytes.size();
     std::size_t pos = m_pos;
@@ -88,8 +105,10 @@ bool TrackWalker::nextMeta(MetaEvent &meta)
                 pos = end;
                 break;
             }
-            meta.type = type;
-            meta.data = m_bytes.substr(pos, static_cast<std::size_t>(length));
+            event.kind = Event::Kind::Meta;
+            event.status = status;
+            event.metaType = type;
+            event.data = m_bytes.substr(pos, static_cast<std::size_t>(length));
             pos += static_cast<std::size_t>(length);
             found = true;
             break;
@@ -102,20 +121,51 @@ bool TrackWalker::nextMeta(MetaEvent &meta)
                 pos = end;
                 break;
             }
+            if constexpr (AllEvents) {
+                event.kind = Event::Kind::SysEx;
+                event.status = status;
+                event.data = m_bytes.substr(pos, static_cast<std::size_t>(length));
+            }
             pos += static_cast<std::size_t>(length);
+            if constexpr (AllEvents) {
+                found = true;
+                break;
+            }
             continue;
         }
         std::size_t taken;
+        std::uint8_t resolved;
+        std::size_t dataStart;
         if (status & 0x80u) {
             taken = kTables.statusLength[status];
             kind = kTables.kindAfter[status];
+            resolved = status;
+            dataStart = pos + 1;
         } else {
             taken = kTables.dataLength[kind];
+            resolved = kind;
+            dataStart = pos;
             if (taken == 0)
                 kind = 0;
         }
         // A byte that takes nothing stays put and is read again as a delta-time.
-        pos += std::min(taken, end - pos);
+        if (taken == 0) {
+            ++m_strayBytes;
+            continue;
+        }
+        // An event cut short by the end of the track is damage too.
+        if (taken > end - pos)
+            ++m_strayBytes;
+        const std::size_t next = pos + std::min(taken, end - pos);
+        if constexpr (AllEvents) {
+            event.kind = Event::Kind::Channel;
+            event.status = resolved;
+            event.data = m_bytes.substr(dataStart, next - dataStart);
+            pos = next;
+            found = true;
+            break;
+        }
+        pos = next;
     }
 
     m_pos = pos;

@@ -25,6 +25,19 @@ public:
         std::string_view data; // wholly inside the walked bytes
     };
 
+    // Any event, as a sequencer would send it.
+    struct Event {
+        enum class Kind { Channel, SysEx, Meta };
+        Kind kind = Kind::Channel;
+        // Channel and system messages: the status in force (running status
+        // resolved). F0 or F7 for system exclusive, FF for meta events.
+        std::uint8_t status = 0;
+        std::uint8_t metaType = 0;
+        // The bytes after the status (after the length, for sysex and meta),
+        // wholly inside the walked bytes.
+        std::string_view data;
+    };
+
     // events: the chunk's event bytes, already clipped to the file image.
     explicit TrackWalker(std::string_view events) : m_bytes(events) {}
 
@@ -32,14 +45,24 @@ public:
     // reached (then tick() is the sum of every delta-time read).
     bool nextMeta(MetaEvent &meta);
 
-    // Absolute tick of the meta event last returned.
+    // Walks on to the next event of any kind.
+    bool next(Event &event);
+
+    // Absolute tick of the event last returned.
     std::int64_t tick() const { return m_tick; }
+    // Bytes no event claimed (a data byte without running status, F4, F5,
+    // F9, FD), each read again as a delta-time, and events cut short by the
+    // track's end: signs of a damaged track.
+    std::size_t strayBytes() const { return m_strayBytes; }
 
 private:
+    template <bool AllEvents> bool advance(Event &event);
+
     std::string_view m_bytes;
     std::size_t m_pos = 0;
     std::int64_t m_tick = 0;
     std::uint8_t m_runningKind = 0; // 0: none
+    std::size_t m_strayBytes = 0;
 };
 
 } // namespace velkan

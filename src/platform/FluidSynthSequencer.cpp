@@ -1,6 +1,7 @@
 #include "platform/FluidSynthSequencer.h"
 
 #include "midi/MidiBytes.h"
+#include "midi/SteadyTempoCopy.h"
 
 #include <fluidsynth.h>
 
@@ -230,6 +231,14 @@ SeqResult FluidSynthSequencer::open(const std::string &path)
         m_song.clear();
         return SeqResult::failure(outcome == LoadOutcome::Rejected ? kRejected : kNoResponse);
     }
+    // Accepted as it is: from now on the players get the steady copy.
+    m_steadyTimeline.reset();
+    if (std::optional<SongTimeline> timeline = SongTimeline::fromSmf(m_song)) {
+        if (std::optional<std::string> copy = steadyTempoCopy(m_song, *timeline)) {
+            m_song = std::move(*copy);
+            m_steadyTimeline = std::move(timeline);
+        }
+    }
     if (SeqResult made = makePlayer(false); !made)
         return made;
     m_playing = false;
@@ -241,6 +250,7 @@ SeqResult FluidSynthSequencer::close()
 {
     dropPlayer();
     m_song.clear();
+    m_steadyTimeline.reset();
     m_playing = false;
     m_stoppedTick = 0;
     m_length = 0;
@@ -381,11 +391,15 @@ SeqResult FluidSynthSequencer::seek(std::int32_t sixteenths)
 
 std::int32_t FluidSynthSequencer::toSixteenths(std::int64_t ticks) const
 {
+    if (m_steadyTimeline)
+        return m_steadyTimeline->sixteenthOf(songTickOf(*m_steadyTimeline, ticks));
     return m_division > 0 ? static_cast<std::int32_t>(ticks * 4 / m_division) : 0;
 }
 
 std::int64_t FluidSynthSequencer::toTicks(std::int32_t sixteenths) const
 {
+    if (m_steadyTimeline)
+        return steadyTickOf(*m_steadyTimeline, m_steadyTimeline->tickOfSixteenth(sixteenths));
     return static_cast<std::int64_t>(sixteenths) * m_division / 4;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "midi/SongTimeline.h"
 #include "platform/Sequencer.h"
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // FluidSynth's opaque types, so that users of this header need not see fluidsynth.h.
@@ -31,6 +33,10 @@ namespace velkan {
 // muted player try it, and keeps the bytes (RMID unwrapped) for the players it
 // makes; the length comes from the file; a position set while stopped is
 // remembered and reported; a player that has played to its end is replaced.
+// And it takes a tempo change up only at the next block of samples, so the
+// music drifts from the song's time over many changes: the players get a copy
+// of the song under one steady tempo with every event at its exact time (see
+// SteadyTempoCopy), and positions are turned back into the song's ticks.
 //
 // Threads: every call must come from one thread (the UI thread). FluidSynth's
 // audio thread only writes the atomics below.
@@ -78,6 +84,9 @@ private:
 
     std::string m_song; // the Standard MIDI File bytes every player of this song gets
     int m_division = 0;
+    // The song's time, when the players get its steady copy: the player's
+    // ticks are the copy's then.
+    std::optional<SongTimeline> m_steadyTimeline;
     std::int32_t m_length = 0;
     bool m_playing = false;
     bool m_needsNewPlayer = false;  // the player played to its end and stops for good
