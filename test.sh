@@ -17,7 +17,7 @@ for arg in "$@"; do
   esac
 done
 
-scripts/setup.sh
+VELKAN_FOR_TESTS=1 scripts/setup.sh
 
 case "$mode" in
   normal) dir=build-test; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
