@@ -171,6 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
         TapSong{"test03", {}, QStringLiteral("music21-testPrimitive/test03.mid"), 9},
         TapSong{"test09", {}, QStringLiteral("music21-testPrimitive/test09.mid"), 9},
         TapSong{"Schubert", {}, QStringLiteral("pedrolcl-dmidiplayer-examples/Schubert_Standchen.mid"), 15},
+        TapSong{"ClaireDeLune", {}, QStringLiteral("tonejs-midi-test-files/debussy_claire_de_lune.mid"), 12},
         TapSong{"TempoAndMeterInsideBars", velkan::test::tempoAndMeterInsideBars(), {}, 7},
         TapSong{"LateTempoAndSignature", velkan::test::lateTempoAndSignature(), {}, 8}),
     [](const ::testing::TestParamInfo<TapSong> &info) { return std::string(info.param.name); });

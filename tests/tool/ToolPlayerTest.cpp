@@ -189,6 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PlayerSong{"test03", {}, "music21-testPrimitive/test03.mid", 40},
                       PlayerSong{"test09", {}, "music21-testPrimitive/test09.mid", 40},
                       PlayerSong{"Schubert", {}, "pedrolcl-dmidiplayer-examples/Schubert_Standchen.mid", 40},
+                      // 733 tempo events, far past the 200 the dT lines list
+                      PlayerSong{"ClaireDeLune", {}, "tonejs-midi-test-files/debussy_claire_de_lune.mid", 60},
                       PlayerSong{"TempoAndMeterInsideBars", tempoAndMeterInsideBars(), "", 40},
                       PlayerSong{"LateTempoAndSignature", lateTempoAndSignature(), "", 40}),
     [](const ::testing::TestParamInfo<PlayerSong> &info) { return std::string(info.param.name); });
