@@ -146,10 +146,12 @@ void Playback::stopTimer()
     m_timer.stop();
 }
 
-// Stops the clock where the song was at `nanos`. The boxes then show that beat
-// even when its tick was still on the way: they show what a tap would stamp.
+// Stops the clock where the song was at `nanos` (the timer already stopped).
+// The boxes then show that beat even when its tick was still on the way: they
+// show what a tap would stamp, and updates still queued, all older, are dropped.
 void Playback::holdClockAt(std::int64_t nanos)
 {
+    m_acceptedGeneration = 0;
     BeatPlace held;
     {
         std::lock_guard lock(m_clockMutex);

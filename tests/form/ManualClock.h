@@ -44,6 +44,12 @@ public:
         m_wake.notify_all();
         settle(running);
     }
+    // Moves time on without waking the timer: it finds out at its next wake.
+    void jump(std::chrono::nanoseconds by)
+    {
+        std::lock_guard lock(m_mutex);
+        m_now += by;
+    }
     void advanceMs(double ms, const std::function<bool()> &running)
     {
         advance(std::chrono::nanoseconds(static_cast<std::int64_t>(ms * 1e6)), running);

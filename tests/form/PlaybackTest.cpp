@@ -289,6 +289,21 @@ TEST_F(PlaybackTest, WhilePausedATapStampsThePausedBeat)
     EXPECT_EQ(view->scriptList().text(4), "@WAIT(2,96);");
 }
 
+// A pause lands in a beat whose tick has not run yet while an older update
+// still waits in the queue: the boxes show the beat a tap would stamp.
+TEST_F(PlaybackTest, PausedBoxesShowThePausedBeatOverQueuedUpdates)
+{
+    load(song(4, 2, 640));
+    view->runCommand(cmd::Start);
+    clock->advanceMs(500, [this] { return playback->isTimerRunning(); }); // beat 2, queued
+    clock->jump(std::chrono::milliseconds(600));                           // beat 3, no tick yet
+    view->runCommand(cmd::Pause);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar(), QStringLiteral("1"));
+    EXPECT_EQ(beat(), QStringLiteral("3"));
+    EXPECT_EQ(playback->beat(), (BarBeat{1, 3}));
+}
+
 // Qt's keyboard search would select the next line beginning with a blank.
 TEST_F(PlaybackTest, EverySpaceInTheListIsLyricFollows)
 {
