@@ -7,7 +7,7 @@
 namespace velkan {
 
 const std::vector<ScriptLine> kDefaultHeader = {
-    "@STARTUP(427) @GON(1) @TON(1) @WMODE(23) @GCLS()",
+    "@STARTUP(427) @GON(1) @TON(1) @WMODE(23) @GCLS();",
     "@PAL(#1,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);",
     "@PAL(#2,fff,fff,fff,fff,fff,fff,fff,fff,fff,fff,fff,fff,fff,fff,fff,fff);",
     "@PAL(#3,000,e00,0e0,00e,ee0,e0e,0ee,7e0,07e,70e,e70,0e7,e07,f7b,bf7,7bf);",

@@ -102,7 +102,7 @@ TEST(ScriptText, HeaderRule)
 TEST(ScriptText, HeaderLinesAreExact)
 {
     ASSERT_EQ(kDefaultHeader.size(), 4u);
-    EXPECT_EQ(kDefaultHeader[0], "@STARTUP(427) @GON(1) @TON(1) @WMODE(23) @GCLS()");
+    EXPECT_EQ(kDefaultHeader[0], "@STARTUP(427) @GON(1) @TON(1) @WMODE(23) @GCLS();");
     EXPECT_EQ(kDefaultHeader[3],
               "@PAL(#3,000,e00,0e0,00e,ee0,e0e,0ee,7e0,07e,70e,e70,0e7,e07,f7b,bf7,7bf);");
     for (int i = 1; i <= 3; ++i) {

@@ -184,6 +184,31 @@ TEST_P(ToolPlayerTest, ThePlayerShowsEachLyricAtItsStamp)
     }
 }
 
+// A new script's header ends in ";", so the player does not move time on after
+// it: a lyric stamped on the first beat shows there, not a quarter later.
+TEST(ToolPlayer, ANewScriptsHeaderLeavesTheFirstBeatToTheLyrics)
+{
+    if (!hasTimidity())
+        GTEST_SKIP() << "TiMidity++ is not installed";
+    ToolDir dir;
+    const std::string lyrics = dir.write("lyrics.txt", "L0\r\nL1\r\n");
+    const ToolRun made = dir.run({"new", lyrics});
+    ASSERT_EQ(made.status, 0) << made.err;
+    // The header, then a stamp before each lyric: the first beat, and beat 3.
+    std::string script = made.out;
+    const std::size_t first = script.find("L0\r\n");
+    ASSERT_NE(first, std::string::npos);
+    script.insert(script.find("L1\r\n"), "@WAIT(1,96);\r\n");
+    script.insert(first, "@WAIT(1,0);\r\n");
+
+    TrackBuilder track;
+    track.note(0, 60).endOfTrack(8 * 480);
+    const std::string song = dir.write("song.mid", slowCopy(smf(480, {track})));
+    dir.write("song.wrd", script);
+    // 16 s a quarter: the first beat is before the first second's mark, beat 3 at 32 s.
+    EXPECT_EQ(lyricSeconds(song, 2), (std::vector<int>{-1, 31}));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Songs, ToolPlayerTest,
     ::testing::Values(PlayerSong{"test03", {}, "music21-testPrimitive/test03.mid", 40},
