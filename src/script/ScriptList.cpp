@@ -72,6 +72,9 @@ bool ScriptList::replace(int i, std::string_view line)
 {
     if (!isValidIndex(i))
         return false;
+    // The same bytes again are no change: the script stays as saved.
+    if (at(i) == line)
+        return true;
     m_lines.replace(static_cast<std::size_t>(i), line);
     m_modified = true;
     for (auto *o : m_observers)

@@ -47,6 +47,8 @@ public:
     bool remove(int i);
     // Removes count lines from first, clipped to the list.
     void removeRange(int first, int count);
+    // Returns whether i holds a line; a line replaced by its own bytes does
+    // not count as a change.
     bool replace(int i, std::string_view line);
     void clear();
     void assign(ScriptLines lines);

@@ -59,6 +59,12 @@ TEST(ScriptList, ModifiedTracksChangesSinceLoadOrSave)
     EXPECT_FALSE(list.isModified());
     list.remove(5);  // nothing there: no change
     EXPECT_FALSE(list.isModified());
+    Recorder rec;
+    list.addObserver(&rec);
+    EXPECT_TRUE(list.replace(0, "a")); // the same bytes: no change, nothing repainted
+    EXPECT_FALSE(list.isModified());
+    EXPECT_TRUE(rec.log.empty());
     list.replace(0, "b");
     EXPECT_TRUE(list.isModified());
+    list.removeObserver(&rec);
 }
