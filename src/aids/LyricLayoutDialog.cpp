@@ -340,12 +340,10 @@ void LyricLayoutDialog::deleteAt(int caret)
 {
     if (!m_lyrics.isValidIndex(caret))
         return;
+    // Both lists leave no line selected where the removed line was selected,
+    // and keep any other selected line: the author chooses the next line.
     m_lyrics.remove(caret);
     m_view.scriptList().remove(caret);
-    // Both views pick a neighbour of a removed current line; the author has
-    // to choose the next line.
-    m_list->selectionModel()->clearSelection();
-    m_view.selectLine(-1);
 }
 
 void LyricLayoutDialog::onSpacingEdited(const QString &text)

@@ -48,6 +48,17 @@ void ScriptListView::keyPressEvent(QKeyEvent *event)
     QListView::keyPressEvent(event);
 }
 
+void ScriptListView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
+{
+    // Qt would move the current line, and with it the selection, to a
+    // neighbour of a removed one: the next tap or edit would land there.
+    const auto removed = [&](int row) { return row >= start && row <= end; };
+    if (!parent.isValid() && selectionModel() &&
+        (removed(selectedRow()) || removed(currentIndex().row())))
+        selectionModel()->clear();
+    QListView::rowsAboutToBeRemoved(parent, start, end);
+}
+
 void ScriptListView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
                                  const QList<int> &roles)
 {

@@ -6,6 +6,8 @@ namespace velkan {
 
 // The script list control: single selection, uniform rows, and every key
 // press reported to the form (lyric follow listens for the space bar).
+// Whoever removes lines, a selected line that moves stays selected and a
+// removed selected line leaves no line selected.
 class ScriptListView : public QListView {
     Q_OBJECT
 public:
@@ -23,6 +25,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
                      const QList<int> &roles = QList<int>()) override;
 };

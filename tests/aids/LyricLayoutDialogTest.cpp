@@ -247,7 +247,7 @@ TEST_F(LayoutDialogTest, EnterInTheSpacingBoxPressesNoButton)
 TEST_F(LayoutDialogTest, DeleteRemovesTheCaretLineFromBothListsAndLeavesNoSelection)
 {
     open();
-    view->selectLine(5);
+    view->selectLine(4);
     dialog->lyricList()->setFocus();
     QTest::keyClick(dialog->lyricList(), Qt::Key_Delete);
     std::vector<ScriptLine> expected = lyricsScript();
@@ -261,6 +261,27 @@ TEST_F(LayoutDialogTest, DeleteRemovesTheCaretLineFromBothListsAndLeavesNoSelect
     expected.push_back("@LOCATE(1;10);");
     EXPECT_EQ(dialogLines(), expected);
     EXPECT_EQ(mainLines(), expected);
+}
+
+// The main form's selection follows its own line: a line selected below or
+// above the deleted one stays selected.
+TEST_F(LayoutDialogTest, DeleteKeepsAnotherSelectedLineOfTheMainForm)
+{
+    struct Case {
+        int selected;
+        int afterDelete;
+    };
+    for (const Case c : {Case{5, 4}, Case{6, 5}, Case{2, 2}}) {
+        SCOPED_TRACE(c.selected);
+        open();
+        view->selectLine(c.selected);
+        const ScriptLine line = view->scriptList().text(c.selected);
+        dialog->lyricList()->setFocus();
+        QTest::keyClick(dialog->lyricList(), Qt::Key_Delete);
+        EXPECT_EQ(view->selectedIndex(), c.afterDelete);
+        EXPECT_EQ(view->scriptList().text(c.afterDelete), line);
+        dialog->reject();
+    }
 }
 
 TEST_F(LayoutDialogTest, DeleteInAnEmptyListDoesNothing)
