@@ -1,10 +1,10 @@
 #include "platform/ShiftJisCodec.h"
 
+#include "script/ShiftJisEncoder.h"
 #include "script/ShiftJisText.h"
 
 #include <QHash>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <array>
 #include <vector>
 
@@ -19,7 +19,6 @@ bool isTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; 
 struct Tables {
     // Single bytes that are characters of their own; 0 where the byte is not.
     std::array<char16_t, 256> single{};
-    QHash<char16_t, unsigned char> singleCodes;
     // Double-byte codes (lead - 0x80) * 256 + trail; 0 where invalid.
     std::vector<char16_t> dbcs = std::vector<char16_t>(128 * 256, 0);
     // Which duplicate a double-byte code is: 0 for the code the character
@@ -28,16 +27,6 @@ struct Tables {
     // Character -> its codes: [0] canonical, [k] the k-th duplicate.
     QHash<char16_t, std::vector<std::uint16_t>> codes;
 };
-
-std::uint16_t codeFromBytes(const QByteArray &b)
-{
-    if (b.size() == 1)
-        return static_cast<unsigned char>(b[0]);
-    if (b.size() == 2)
-        return static_cast<std::uint16_t>(static_cast<unsigned char>(b[0]) << 8 |
-                                          static_cast<unsigned char>(b[1]));
-    return 0xFFFF;
-}
 
 Tables buildTables()
 {
@@ -49,20 +38,16 @@ Tables buildTables()
             return 0;
         return s.at(0).unicode();
     };
-    auto encodeOne = [](char16_t c) -> std::uint16_t {
-        QStringEncoder enc("windows-31j");
-        const QByteArray b = enc.encode(QString(QChar(c)));
-        return enc.hasError() ? 0xFFFF : codeFromBytes(b);
-    };
+    // Which of a character's codes is its own comes from the program's one
+    // encoder, which the other direction uses too.
+    auto encodeOne = [](char16_t c) -> std::uint16_t { return shiftJisCode(c).value_or(0xFFFF); };
 
     for (int b = 0; b < 256; ++b) {
         if (isShiftJisLeadByte(static_cast<unsigned char>(b)))
             continue;
         const char16_t c = decodeOne(QByteArray(1, static_cast<char>(b)));
-        if (c && encodeOne(c) == b) {
+        if (c && encodeOne(c) == b)
             t.single[static_cast<std::size_t>(b)] = c;
-            t.singleCodes.insert(c, static_cast<unsigned char>(b));
-        }
     }
     // Gather every double-byte code by character, canonical first.
     QHash<char16_t, std::vector<std::uint16_t>> others;
@@ -177,12 +162,7 @@ bool encodeChar(const QString &text, qsizetype &i, std::string &out)
         out.push_back(static_cast<char>(code & 0xFF));
         return true;
     }
-    const auto single = t.singleCodes.constFind(c);
-    if (single != t.singleCodes.constEnd()) {
-        out.push_back(static_cast<char>(*single));
-        return true;
-    }
-    return false;
+    return appendShiftJis(c, out);
 }
 
 } // namespace

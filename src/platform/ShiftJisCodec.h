@@ -16,6 +16,9 @@ namespace velkan {
 //  - a valid code that decodes to the same character as another code (the NEC
 //    and IBM duplicate rows) becomes that character followed by a variation
 //    selector naming which of its codes it was.
+// Text -> bytes is otherwise the program's one encoder (script/ShiftJisEncoder),
+// which also gives the characters Linux input writes in place of the code
+// page's own (the wave dash for the fullwidth tilde, and so on) their codes.
 namespace ShiftJis {
 
 QString decode(std::string_view bytes);
