@@ -1,0 +1,46 @@
+#include "script/LyricsFile.h"
+
+#include <new>
+
+namespace velkan {
+
+LyricsLoadResult loadLyricsFile(const std::string &path, const FileSystem &fs)
+{
+    LyricsLoadResult result;
+    try {
+        ByteBlock bytes;
+        switch (fs.readAll(path, bytes)) {
+        case FileSystem::ReadStatus::CannotOpen:
+            result.status = LoadResult::Status::CannotOpen;
+            return result;
+        case FileSystem::ReadStatus::TooLarge:
+            result.status = LoadResult::Status::NoMemory;
+            return result;
+        case FileSystem::ReadStatus::ReadError:
+            result.status = LoadResult::Status::ReadError;
+            break;
+        case FileSystem::ReadStatus::Ok:
+            break;
+        }
+        result.encoding = detectTextEncoding(bytes.view());
+        if (result.encoding == TextEncoding::ShiftJis) {
+            result.lines = ScriptLines::fromBlock(std::move(bytes));
+        } else {
+            ShiftJisConversion converted = convertToShiftJis(bytes.view(), result.encoding);
+            if (converted.problem) {
+                result.problem = converted.problem;
+                return result;
+            }
+            // The file's own bytes are not needed past this point.
+            bytes = ByteBlock();
+            result.lines = ScriptLines::fromText(std::move(converted.bytes));
+        }
+        addDefaultHeaderIfNeeded(result.lines);
+    } catch (const std::bad_alloc &) {
+        result = {};
+        result.status = LoadResult::Status::NoMemory;
+    }
+    return result;
+}
+
+} // namespace velkan
