@@ -12,6 +12,7 @@
 
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QFile>
 #include <QScopeGuard>
 #include <QLabel>
 #include <QLineEdit>
@@ -179,42 +180,48 @@ void Playback::midiLoad()
         &m_view, {QStringLiteral("MIDIﾌｧｲﾙ(*.RMI;*.MID)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")});
     if (path.isEmpty() || !m_view.confirmDiscard())
         return;
-    endPerformance();
-    if (m_sequencer->isOpen())
-        report(m_sequencer->close());
 
-    ScriptList &list = m_view.scriptList();
-    list.clear();
-    m_view.setMidiPath(path);
-
-    MidiReadResult read = readMidiFile(path.toStdString());
-    if (read.ok()) {
-        m_timeline = read.timeline
-                         ? std::make_shared<const SongTimeline>(std::move(*read.timeline))
-                         : nullptr;
-        m_view.setLoadedTimeline(m_timeline);
-        list.assign(std::move(read.lines));
-    } else {
-        MessageBox::show(&m_view, QString::fromUtf8(midiReadMessage(read.status).data(),
-                                                    static_cast<qsizetype>(midiReadMessage(read.status).size())));
+    // The new song is read and tried on the device before anything of the
+    // old one goes: a file that is not a song changes nothing.
+    const std::string file = QFile::encodeName(path).toStdString();
+    MidiReadResult read = readMidiFile(file);
+    if (!read.ok()) {
+        const std::string_view message = midiReadMessage(read.status);
+        MessageBox::show(&m_view, QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+        return;
     }
-    // The reader's lines are the song's, not the author's work.
-    list.setModified(false);
-
     SeqResult opened;
     {
-        // The first open loads the SoundFont, which can take a few seconds.
+        // The first check loads the SoundFont, which can take a few seconds.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        opened = m_sequencer->open(path.toStdString());
+        opened = m_sequencer->check(file);
+        if (opened) {
+            endPerformance();
+            if (m_sequencer->isOpen())
+                report(m_sequencer->close());
+            opened = m_sequencer->open(file);
+        }
     }
     if (!opened) {
         report(opened);
-        m_view.window()->setWindowTitle(QStringLiteral("無題"));
-        std::lock_guard lock(m_clockMutex);
-        m_clock.setTimeline(nullptr);
+        if (!m_sequencer->isOpen()) {
+            // Checked, yet the device would not open it: the old song is gone.
+            m_view.window()->setWindowTitle(QStringLiteral("無題"));
+            std::lock_guard lock(m_clockMutex);
+            m_clock.setTimeline(nullptr);
+        }
         return;
     }
+
+    ScriptList &list = m_view.scriptList();
+    list.assign(std::move(read.lines));
+    // The reader's lines are the song's, not the author's work.
+    list.setModified(false);
+    m_view.setMidiPath(path);
+    m_timeline = read.timeline ? std::make_shared<const SongTimeline>(std::move(*read.timeline))
+                               : nullptr;
+    m_view.setLoadedTimeline(m_timeline);
     m_view.window()->setWindowTitle(path);
 
     const SeqValue length = m_sequencer->lengthSixteenths();
@@ -226,6 +233,7 @@ void Playback::midiLoad()
     setThumb(0);
 
     // The clock stands at the song's end; the count is the bar that holds it.
+    // The previous song's bar, beat and dragged bar go with it.
     std::int32_t completed;
     {
         std::lock_guard lock(m_clockMutex);
@@ -233,6 +241,9 @@ void Playback::midiLoad()
         completed = m_clock.locate(m_timeline ? m_timeline->tickOfSixteenth(m_songLength) : 0);
     }
     m_view.barCountLabel()->setText(QStringLiteral("/%1").arg(completed + 1));
+    m_view.barBox()->clear();
+    m_view.beatBox()->clear();
+    m_view.dragBarLabel()->clear();
 }
 
 void Playback::start()

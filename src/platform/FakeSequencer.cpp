@@ -29,6 +29,17 @@ std::int32_t FakeSequencer::positionLocked() const
         std::clamp<std::int64_t>(m_position + moved, 0, std::max(m_length, m_position)));
 }
 
+SeqResult FakeSequencer::check(const std::string &path)
+{
+    std::lock_guard lock(m_mutex);
+    m_calls.push_back({Op::Check, 0, path});
+    for (const Op op : {Op::Check, Op::Open}) {
+        if (const auto &failure = m_failures[static_cast<std::size_t>(op)])
+            return SeqResult::failure(*failure);
+    }
+    return SeqResult::success();
+}
+
 SeqResult FakeSequencer::open(const std::string &path)
 {
     std::lock_guard lock(m_mutex);

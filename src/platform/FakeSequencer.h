@@ -21,8 +21,8 @@ namespace velkan {
 // no function set it stays where playback started.
 class FakeSequencer final : public Sequencer {
 public:
-    enum class Op { Open, Close, Length, Position, PlayFrom, Play, Stop, Seek };
-    static constexpr std::size_t opCount = 8;
+    enum class Op { Open, Close, Length, Position, PlayFrom, Play, Stop, Seek, Check };
+    static constexpr std::size_t opCount = 9;
 
     struct Call {
         Op op;
@@ -31,6 +31,8 @@ public:
         bool operator==(const Call &) const = default;
     };
 
+    // Fails as open() would: with the text chosen for Check, else for Open.
+    SeqResult check(const std::string &path) override;
     SeqResult open(const std::string &path) override;
     SeqResult close() override;
     bool isOpen() const override;

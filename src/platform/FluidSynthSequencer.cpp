@@ -189,12 +189,9 @@ FluidSynthSequencer::LoadOutcome FluidSynthSequencer::waitForLoad()
     return LoadOutcome::NoResponse;
 }
 
-SeqResult FluidSynthSequencer::open(const std::string &path)
+SeqResult FluidSynthSequencer::readSong(const std::string &path, std::string &smf,
+                                         std::int32_t &length)
 {
-    close();
-    if (SeqResult synth = ensureSynth(); !synth)
-        return synth;
-
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return SeqResult::failure(kFileMissing);
@@ -208,16 +205,78 @@ SeqResult FluidSynthSequencer::open(const std::string &path)
     if (!in || !in.read(image.data(), static_cast<std::streamsize>(image.size())))
         return SeqResult::failure(kFileUnreadable);
 
-    const std::string_view smf = unwrapRmid(image);
-    if (SeqResult header = checkHeader(smf); !header)
+    const std::string_view song = unwrapRmid(image);
+    if (SeqResult header = checkHeader(song); !header)
         return header;
-    const std::optional<std::int32_t> length = songLengthSixteenths(smf);
-    if (!length)
+    const std::optional<std::int32_t> measured = songLengthSixteenths(song);
+    if (!measured)
         return SeqResult::failure(kUnsupported);
-    m_song.assign(smf);
+    smf.assign(song);
+    length = *measured;
+    return SeqResult::success();
+}
+
+// A player of its own, on a synth of its own that no audio driver renders:
+// rendering a few blocks by hand makes it parse the song, so a file
+// FluidSynth rejects is known without touching the song that is open.
+bool FluidSynthSequencer::playerAccepts(const std::string &smf)
+{
+    fluid_settings_t *settings = new_fluid_settings();
+    fluid_synth_t *synth = settings ? new_fluid_synth(settings) : nullptr;
+    fluid_player_t *player = synth ? new_fluid_player(synth) : nullptr;
+    bool accepted = false;
+    if (player) {
+        std::atomic<std::uint64_t> ticks{0};
+        fluid_player_set_playback_callback(player, mutedEvent, nullptr);
+        fluid_player_set_tick_callback(
+            player,
+            [](void *count, int) {
+                ++*static_cast<std::atomic<std::uint64_t> *>(count);
+                return FLUID_OK;
+            },
+            &ticks);
+        if (fluid_player_add_mem(player, smf.data(), smf.size()) == FLUID_OK &&
+            fluid_player_play(player) == FLUID_OK) {
+            float left[64], right[64];
+            for (int block = 0; block < 64 && ticks.load() == 0 &&
+                                fluid_player_get_status(player) == FLUID_PLAYER_PLAYING;
+                 ++block)
+                fluid_synth_write_float(synth, 64, left, 0, 1, right, 0, 1);
+            accepted = ticks.load() > 0;
+        }
+        fluid_player_stop(player);
+        delete_fluid_player(player);
+    }
+    if (synth)
+        delete_fluid_synth(synth);
+    if (settings)
+        delete_fluid_settings(settings);
+    return accepted;
+}
+
+SeqResult FluidSynthSequencer::check(const std::string &path)
+{
+    if (SeqResult synth = ensureSynth(); !synth)
+        return synth;
+    std::string smf;
+    std::int32_t length = 0;
+    if (SeqResult read = readSong(path, smf, length); !read)
+        return read;
+    return playerAccepts(smf) ? SeqResult::success() : SeqResult::failure(kRejected);
+}
+
+SeqResult FluidSynthSequencer::open(const std::string &path)
+{
+    close();
+    if (SeqResult synth = ensureSynth(); !synth)
+        return synth;
+    if (SeqResult read = readSong(path, m_song, m_length); !read) {
+        m_song.clear();
+        m_length = 0;
+        return read;
+    }
     m_division =
         (static_cast<unsigned char>(m_song[12]) << 8) | static_cast<unsigned char>(m_song[13]);
-    m_length = *length;
 
     // Let a muted player parse the song now, so that a file FluidSynth rejects
     // fails here rather than at the first play.

@@ -47,6 +47,7 @@ public:
     FluidSynthSequencer(const FluidSynthSequencer &) = delete;
     FluidSynthSequencer &operator=(const FluidSynthSequencer &) = delete;
 
+    SeqResult check(const std::string &path) override;
     SeqResult open(const std::string &path) override;
     SeqResult close() override;
     bool isOpen() const override { return m_player != nullptr; }
@@ -67,6 +68,8 @@ private:
     enum class LoadOutcome { Loaded, Rejected, NoResponse };
 
     SeqResult ensureSynth();
+    static SeqResult readSong(const std::string &path, std::string &smf, std::int32_t &length);
+    static bool playerAccepts(const std::string &smf);
     SeqResult makePlayer(bool muted);
     void dropPlayer();
     LoadOutcome waitForLoad();

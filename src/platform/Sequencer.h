@@ -51,6 +51,9 @@ class Sequencer {
 public:
     virtual ~Sequencer() = default;
 
+    // Whether open(path) would succeed, found without touching the song that
+    // is open: a new song is checked before the old one goes.
+    virtual SeqResult check(const std::string &path) = 0;
     // Opens the MIDI file at `path` (UTF-8), closing any song open before.
     // Succeeds only when the song can really be played.
     virtual SeqResult open(const std::string &path) = 0;

@@ -111,11 +111,72 @@ TEST_F(PlaybackTest, FailedOpenLeavesNoSong)
     const QString path = song(4, 2, 64);
     device->setFailure(Op::Open, std::string("開けません"));
     load(path);
-    EXPECT_EQ(view->window()->windowTitle(), QStringLiteral("無題"));
     EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("開けません")});
+    EXPECT_FALSE(playback->isSongOpen());
+    EXPECT_EQ(view->loadedTimeline(), nullptr);
     view->runCommand(cmd::Start);
     EXPECT_FALSE(playback->isPerforming());
     EXPECT_FALSE(playback->isTimerRunning());
+}
+
+// A file that is not a song, or one the device refuses, is found out before
+// anything of the loaded song and the author's script goes.
+TEST_F(PlaybackTest, ARejectedSongChangesNothing)
+{
+    struct Case {
+        const char *name;
+        bool notMidi;        // the reader cannot open it
+        const char *refusal; // the device refuses it
+    };
+    for (const Case c : {Case{"a folder", true, nullptr}, Case{"refused by the device", false, "再生できません"}}) {
+        SCOPED_TRACE(c.name);
+        const QString good = song(4, 2, 640);
+        load(good);
+        view->window()->setWindowTitle(good);
+        view->runCommand(cmd::Start);
+        play(2600); // bar 2, beat 2
+        view->scriptList().append("tapped");
+        const std::vector<ScriptLine> lines = view->scriptList().lines().toVector();
+        device->clearCalls();
+        MessageBox::clearShown();
+
+        MessageBox::setNextAnswer(MessageBox::Discard);
+        if (c.refusal)
+            device->setFailure(Op::Check, std::string(c.refusal));
+        load(c.notMidi ? m_dir.path() : song(3, 2, 48));
+        device->setFailure(Op::Check, std::nullopt);
+
+        EXPECT_EQ(view->scriptList().lines().toVector(), lines);
+        EXPECT_TRUE(view->scriptList().isModified());
+        EXPECT_EQ(view->window()->windowTitle(), good);
+        EXPECT_EQ(view->barCountLabel()->text(), QStringLiteral("/41"));
+        EXPECT_EQ(bar(), QStringLiteral("2"));
+        EXPECT_TRUE(playback->isSongOpen());
+        EXPECT_TRUE(playback->isPerforming());
+        for (const Op op : device->ops())
+            EXPECT_TRUE(op == Op::Check) << static_cast<int>(op);
+        EXPECT_EQ(MessageBox::shownTexts().size(), 2); // the question, then why
+        view->runCommand(cmd::End);
+    }
+}
+
+TEST_F(PlaybackTest, ANewSongClearsThePreviousSongsDisplays)
+{
+    QScrollBar *bar = view->positionBar();
+    load(song(4, 2, 640));
+    view->runCommand(cmd::Start);
+    play(4500);
+    bar->setSliderDown(true);
+    bar->setSliderPosition(100);
+    ASSERT_FALSE(view->dragBarLabel()->text().isEmpty());
+    bar->setSliderDown(false);
+    view->runCommand(cmd::End);
+    MessageBox::setNextAnswer(MessageBox::Discard);
+    load(song(3, 2, 120));
+    EXPECT_EQ(this->bar(), QString());
+    EXPECT_EQ(beat(), QString());
+    EXPECT_EQ(view->dragBarLabel()->text(), QString());
+    EXPECT_EQ(view->barCountLabel()->text(), QStringLiteral("/11"));
 }
 
 TEST_F(PlaybackTest, CountsBeatsAndBarsInFourFour)
@@ -326,7 +387,7 @@ TEST_F(PlaybackTest, MidiLoadDuringPerformanceEndsItFirst)
     load(song(3, 2, 120));
     EXPECT_EQ(MessageBox::shownTexts().size(), 1);
     EXPECT_FALSE(playback->isPerforming());
-    EXPECT_EQ(device->ops(), (std::vector<Op>{Op::Stop, Op::Close, Op::Open, Op::Length}));
+    EXPECT_EQ(device->ops(), (std::vector<Op>{Op::Check, Op::Stop, Op::Close, Op::Open, Op::Length}));
     EXPECT_EQ(view->barCountLabel()->text(), QStringLiteral("/11"));
 
     // Cancel at the question: nothing changes.

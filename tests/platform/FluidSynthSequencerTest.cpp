@@ -235,6 +235,24 @@ TEST_F(FluidSynthSequencerTest, FilesThatCannotBePlayedFailToOpenWithAText)
         {"riff without a song", wrapRmid("no song here")},
     };
     FluidSynthSequencer seq;
+    // Checked while a song plays: each is refused with a text, and the song
+    // that plays is not disturbed.
+    const std::string good = write("good.mid", makeSong(16, 500000));
+    ASSERT_TRUE(seq.open(good).ok);
+    ASSERT_TRUE(seq.playFrom(0).ok);
+    for (const auto &c : cases) {
+        const auto result = seq.check(write("bad.mid", c.bytes));
+        EXPECT_FALSE(result.ok) << c.name;
+        EXPECT_FALSE(result.error.empty()) << c.name;
+    }
+    EXPECT_TRUE(seq.check(good).ok);
+    EXPECT_EQ(seq.check((m_dir / "missing.mid").string()).error, "MIDI ファイルが見つかりません。");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(seq.isOpen());
+    EXPECT_TRUE(seq.isPlaying());
+    EXPECT_GT(seq.positionSixteenths().value, 0);
+    ASSERT_TRUE(seq.stop().ok);
+
     for (const auto &c : cases) {
         const auto result = seq.open(write("bad.mid", c.bytes));
         EXPECT_FALSE(result.ok) << c.name;
