@@ -71,7 +71,8 @@ Options:
   --version                    the version
 
 A file name '-' stands for standard input (LYRICS, IN) or output (OUT).
-OUT is replaced atomically, as the editor saves; lines are bytes, never re-encoded.
+OUT is replaced atomically, as the editor saves; lines are bytes, never re-encoded
+(new alone converts UTF-8 and UTF-16 lyrics to Shift-JIS, as the editor loads them).
 Exit status: 0 done; 1 a file could not be read or written, or a song has
 no usable MIDI header (nothing was written, an existing OUT is left whole);
 2 a usage error.
@@ -83,6 +84,9 @@ Loads LYRICS as the editor's 歌詞読込 does and writes it as WRD保存 does.
 A line ends at CR LF or LF, a Ctrl-Z ends the text, and a text whose first
 line does not begin with '@' (an empty one too) gets the four header lines
 and a closing "@END();". Every line is written followed by CR LF.
+LYRICS may be Shift-JIS, or UTF-8 or UTF-16 with a byte-order mark, or
+UTF-8 without one: Unicode is converted to Shift-JIS first (standard error
+says so), and a character with no Shift-JIS code fails, naming its line.
 
   -o, --output OUT   write OUT instead of standard output
 )";

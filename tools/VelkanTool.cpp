@@ -6,6 +6,7 @@
 #include "midi/LyricFollow.h"
 #include "midi/MidiBytes.h"
 #include "midi/MidiReader.h"
+#include "script/LyricsFile.h"
 #include "script/Messages.h"
 #include "script/ScriptFile.h"
 
@@ -124,11 +125,21 @@ int VelkanTool::runNew(const ToolArgs &args)
         return usageError(ToolCommand::New,
                           args.operands.empty() ? "LYRICS missing" : "too many operands");
     const std::string &lyrics = args.operands[0];
-    const LoadResult loaded = loadScriptFile(inputPath(lyrics), m_fs);
+    const LyricsLoadResult loaded = loadLyricsFile(inputPath(lyrics), m_fs);
+    if (loaded.problem)
+        return failure(conversionProblemMessage(*loaded.problem, loaded.encoding), lyrics);
     // A read that breaks off is a failure here: half a script is never written.
     if (loaded.status != LoadResult::Status::Ok)
         return failure(messages::kCannotOpenInput, lyrics);
-    return writeScript(args.output, loaded.lines) ? kExitOk : kExitFailure;
+    if (!writeScript(args.output, loaded.lines))
+        return kExitFailure;
+    // The script is Shift-JIS whatever LYRICS was: say so when it was not.
+    if (loaded.encoding != TextEncoding::ShiftJis) {
+        m_err << kToolName << ": " << encodingName(loaded.encoding)
+              << " のファイルを Shift-JIS に変換しました: " << lyrics << '\n';
+        m_err.flush();
+    }
+    return kExitOk;
 }
 
 std::optional<VelkanTool::LoadedSong> VelkanTool::loadSong(const std::string &song)

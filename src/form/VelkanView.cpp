@@ -10,6 +10,7 @@
 #include "platform/HelpWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/ShiftJisCodec.h"
+#include "script/LyricsFile.h"
 #include "script/ScriptFile.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStatusBar>
 #include <limits>
 
 namespace velkan {
@@ -331,7 +333,12 @@ void VelkanView::loadScript()
     if (!confirmDiscard())
         return;
     m_lyricsPath = path;
-    LoadResult result = loadScriptFile(path.toStdString());
+    LyricsLoadResult result = loadLyricsFile(path.toStdString());
+    if (result.problem) {
+        MessageBox::show(this, QString::fromStdString(
+                                   conversionProblemMessage(*result.problem, result.encoding)));
+        return;
+    }
     if (result.status == LoadResult::Status::CannotOpen ||
         result.status == LoadResult::Status::NoMemory) {
         MessageBox::show(this, QString::fromUtf8(messageFor(result.status)));
@@ -339,8 +346,29 @@ void VelkanView::loadScript()
     }
     m_scriptList.assign(std::move(result.lines));
     m_scriptList.setModified(false);
+    // The script is saved as Shift-JIS whatever it was read as: say so
+    // when that is not what the file holds.
+    if (result.encoding == TextEncoding::ShiftJis) {
+        showStatus({});
+    } else {
+        const std::string_view name = encodingName(result.encoding);
+        showStatus(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
+                   QStringLiteral(" のファイルを Shift-JIS に変換して読み込みました"));
+    }
     if (result.status != LoadResult::Status::Ok)
         MessageBox::show(this, QString::fromUtf8(messageFor(result.status)));
+}
+
+void VelkanView::showStatus(const QString &text)
+{
+    // The status bar belongs to the main window around the form, when there is one.
+    QStatusBar *status = window()->findChild<QStatusBar *>();
+    if (!status)
+        return;
+    if (text.isEmpty())
+        status->clearMessage();
+    else
+        status->showMessage(text);
 }
 
 bool VelkanView::saveScript()

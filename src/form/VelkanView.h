@@ -111,6 +111,9 @@ private:
     void insertLine();
     bool takeLineEditText(std::string &out);
 
+    // A note in the main window's status bar; an empty text clears it.
+    void showStatus(const QString &text);
+
     ScriptList m_scriptList;
     ScriptListModel *m_model = nullptr;
     Playback *m_playback = nullptr;
