@@ -10,6 +10,8 @@
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/ShiftJisCodec.h"
+#include "script/Messages.h"
+#include "script/ShiftJisText.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -259,6 +261,13 @@ std::optional<std::string> LyricRevealDialog::editBytes(QLineEdit *edit)
     if (!bytes) {
         MessageBox::show(this, QStringLiteral("「%1」はShift-JISで表せない文字のため、使えません。")
                                    .arg(ShiftJis::firstUnencodable(text)));
+        return std::nullopt;
+    }
+    // The start edit becomes a line of its own and the end edit the tail of
+    // the end marker's: a pasted line break would split the block.
+    if (!isOneScriptLine(*bytes)) {
+        MessageBox::show(this, QString::fromUtf8(messages::kNotOneLine));
+        return std::nullopt;
     }
     return bytes;
 }

@@ -83,7 +83,7 @@ private:
     void setEraseMethod(RevealMethod method);
 
     // The text of an edit as Shift-JIS, or nothing (after saying so) when it
-    // holds a character with no code.
+    // holds a character with no code or cannot stand as one line.
     std::optional<std::string> editBytes(QLineEdit *edit);
     void timing(bool appear);
     void insertBlock(int index, std::vector<ScriptLine> block);

@@ -11,7 +11,9 @@
 #include "platform/MessageBox.h"
 #include "platform/ShiftJisCodec.h"
 #include "script/LyricsFile.h"
+#include "script/Messages.h"
 #include "script/ScriptFile.h"
+#include "script/ShiftJisText.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -396,6 +398,11 @@ bool VelkanView::takeLineEditText(std::string &out)
     if (!bytes) {
         MessageBox::show(this, QStringLiteral("「%1」はShift-JISで表せない文字のため、行に入れられません。")
                                    .arg(ShiftJis::firstUnencodable(text)));
+        return false;
+    }
+    // The box holds one line; a pasted line break would make two on the next load.
+    if (!isOneScriptLine(*bytes)) {
+        MessageBox::show(this, QString::fromUtf8(messages::kNotOneLine));
         return false;
     }
     out = std::move(*bytes);

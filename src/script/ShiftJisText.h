@@ -23,4 +23,15 @@ inline bool containsShiftJis(std::string_view text, std::string_view needle)
     return findShiftJis(text, needle) != std::string_view::npos;
 }
 
+// Whether typed bytes may stand as one script line: they hold no CR, no LF
+// and no Ctrl-Z. A saved LF splits the line in two on the next load, a
+// Ctrl-Z ends the text there and drops every line after it, and players and
+// editors break the line at a CR. (No Shift-JIS trail byte is below 0x40, so
+// a byte of these values is always that control code.) Every path that puts
+// typed text into the script asks this first.
+constexpr bool isOneScriptLine(std::string_view bytes)
+{
+    return bytes.find_first_of("\r\n\x1A") == std::string_view::npos;
+}
+
 } // namespace velkan

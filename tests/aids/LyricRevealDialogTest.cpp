@@ -263,6 +263,44 @@ TEST_F(RevealDialogTest, NothingToWorkOnChangesNothing)
     EXPECT_EQ(dialog->lines().lines(), example());
 }
 
+TEST_F(RevealDialogTest, AStartWithALineBreakWritesNoBlock)
+{
+    open(example());
+    const QString message = QStringLiteral("改行やCtrl-Z (0x1A) を含むテキストは1行に入れられません。");
+    struct Case {
+        int startEdit;
+        int button;
+        QString text;
+    };
+    const Case cases[] = {
+        {D::AppearStartEdit, D::AppearConfirmButton, QStringLiteral("@WAIT(12,0);\r\n@END();")},
+        {D::AppearStartEdit, D::AppearConfirmButton, QStringLiteral("@WAIT(12,0);\n")},
+        {D::EraseStartEdit, D::EraseConfirmButton, QStringLiteral("\r@WAIT(13,0);")},
+        // ICU writes this one as byte 1A, which would end the script on its next load.
+        {D::EraseStartEdit, D::EraseConfirmButton, QStringLiteral("@WAIT(13,0);\u001C")},
+        {D::AppearStartEdit, D::AppearTimingButton, QStringLiteral("@WAIT(12,0);\n")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        selectRange(10, 14);
+        edit(c.startEdit)->setText(c.text);
+        MessageBox::clearShown();
+        click(c.button);
+        EXPECT_EQ(MessageBox::shownTexts(), QStringList{message});
+        EXPECT_EQ(dialog->lines().lines(), example());
+        expectMirrored();
+        EXPECT_EQ(edit(c.startEdit)->text(), c.text);
+    }
+    // The same start on one line is written.
+    edit(D::AppearStartEdit)->setText(QStringLiteral("@WAIT(12,0);"));
+    MessageBox::clearShown();
+    click(D::AppearConfirmButton);
+    EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(dialog->lines().text(10), std::string(kAppearStartMarker));
+    EXPECT_EQ(dialog->lines().text(11), "@WAIT(12,0);");
+    expectMirrored();
+}
+
 TEST_F(RevealDialogTest, BarsAreAsLongAsTheLoadedMeter)
 {
     view->setLoadedTimeline(std::make_shared<const SongTimeline>(threeFour()));

@@ -8,7 +8,9 @@
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
 #include "platform/ShiftJisCodec.h"
+#include "script/Messages.h"
 #include "script/ScriptFile.h"
+#include "script/ShiftJisText.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -69,6 +71,12 @@ TEST_P(HostileScriptTest, LoadEditSaveLoadKeepsEveryByte)
     EXPECT_EQ(view->scriptList().text(row).size(), expected[static_cast<std::size_t>(row)].size());
     EXPECT_TRUE(view->scriptList().text(row) == expected[static_cast<std::size_t>(row)])
         << "a line changed on its way through the line edit box";
+    // A loaded line may hold a lone CR; the box, which holds one line, says
+    // so rather than put it back, and the line stays as it was.
+    if (!isOneScriptLine(expected[static_cast<std::size_t>(row)])) {
+        EXPECT_EQ(MessageBox::shownTexts(), QStringList{QString::fromUtf8(messages::kNotOneLine)});
+        MessageBox::clearShown();
+    }
 
     // Insert a typed line before the hostile one, overwrite another, delete the last.
     view->selectLine(row);
