@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -169,15 +170,61 @@ bool FileSystem::canWrite(const std::string &path) const
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return false;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        ::close(fd);
+        // An existing file is written in place where no new one can be made
+        // beside it: the file itself must take writing.
+        if (S_ISREG(st.st_mode))
+            return ::access(path.c_str(), W_OK) == 0;
+        return true; // a pipe or a device: its opening says
     }
     const auto slash = path.rfind('/');
     const std::string folder =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+FileSystem::TargetInfo FileSystem::inspect(const std::string &path) const
+{
+    TargetInfo info;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return info;
+    info.exists = true;
+    info.regular = S_ISREG(st.st_mode);
+    info.links = static_cast<unsigned>(st.st_nlink);
+    info.owner = static_cast<int>(st.st_uid);
+    info.group = static_cast<int>(st.st_gid);
+    // Names of extended attributes, NUL-separated; a security label (SELinux)
+    // is given to a new file anyway, everything else would be lost.
+    char names[4096];
+    const ssize_t size = ::listxattr(path.c_str(), names, sizeof names);
+    if (size < 0) {
+        info.ownAttributes = errno == ERANGE; // more than fits: surely some
+        return info;
+    }
+    for (ssize_t at = 0; at < size;) {
+        const std::string_view name(names + at);
+        if (!name.starts_with("security."))
+            info.ownAttributes = true;
+        at += static_cast<ssize_t>(name.size()) + 1;
+    }
+    return info;
+}
+
+int FileSystem::openInPlace(const std::string &path) const
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    // Non-blocking only for the opening: writes may wait for a slow reader.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+bool FileSystem::setOwner(int fd, int owner, int group) const
+{
+    return ::fchown(fd, static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0;
 }
 
 int FileSystem::permissionsOf(const std::string &path) const

@@ -29,6 +29,21 @@ public:
     // Whether path (existing or not) can be written: an existing file opens for
     // writing, a new one's folder takes new files.
     virtual bool canWrite(const std::string &path) const;
+
+    // What a save must keep of an existing file.
+    struct TargetInfo {
+        bool exists = false;
+        bool regular = false;     // not a pipe, a device or a socket
+        unsigned links = 0;       // hard links to the file
+        int owner = -1;
+        int group = -1;
+        bool ownAttributes = false; // an ACL or extended attributes a new file would lack
+    };
+    virtual TargetInfo inspect(const std::string &path) const;
+    // Opens an existing file to be written over from its start (cut to empty);
+    // a pipe without a reader fails rather than waiting. Returns -1 on failure.
+    virtual int openInPlace(const std::string &path) const;
+    virtual bool setOwner(int fd, int owner, int group) const;
     // Permission bits to give the new file: those of the old one, or the
     // defaults for a new file. Returns -1 for "default".
     virtual int permissionsOf(const std::string &path) const;

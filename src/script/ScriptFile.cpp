@@ -2,7 +2,9 @@
 
 #include "script/Messages.h"
 
+#include <cerrno>
 #include <new>
+#include <string>
 
 namespace velkan {
 
@@ -108,29 +110,187 @@ LoadResult loadScriptFile(const std::string &path, const FileSystem &fs)
     return result;
 }
 
-SaveStatus saveScriptFile(const std::string &path, const ScriptLines &lines,
-                          const FileSystem &fs)
+namespace {
+
+SaveResult failed(SaveStatus status, SaveResult::Step step, int error, bool inPlace = false)
 {
+    return {status, step, error, inPlace};
+}
+
+// Writes the lines over the existing file itself.
+SaveResult saveInPlace(const std::string &target, bool regular, const ScriptLines &lines,
+                       const FileSystem &fs)
+{
+    using Step = SaveResult::Step;
+    const int fd = fs.openInPlace(target);
+    if (fd < 0)
+        return failed(SaveStatus::CannotOpen, Step::Open, errno);
+    Step step = Step::None;
+    int error = 0;
+    if (!writeScriptLines(fd, lines, fs)) {
+        step = Step::Write;
+        error = errno;
+    } else if (regular && !fs.sync(fd)) { // a pipe or a device has nothing to flush
+        step = Step::Sync;
+        error = errno;
+    }
+    if (!fs.close(fd) && step == Step::None) {
+        step = Step::Close;
+        error = errno;
+    }
+    if (step != Step::None)
+        return failed(SaveStatus::WriteFailed, step, error, true);
+    SaveResult ok;
+    ok.inPlace = true;
+    return ok;
+}
+
+} // namespace
+
+SaveResult saveScript(const std::string &path, const ScriptLines &lines, const FileSystem &fs)
+{
+    using Step = SaveResult::Step;
     const std::string target = fs.resolveTarget(path);
     if (!fs.canWrite(target))
-        return SaveStatus::CannotOpen;
+        return failed(SaveStatus::CannotOpen, Step::Open, errno);
+    const FileSystem::TargetInfo info = fs.inspect(target);
+    // A new file would split hard links, lose an ACL or attributes, or turn
+    // a pipe or a device into a plain file.
+    if (info.exists && (!info.regular || info.links > 1 || info.ownAttributes))
+        return saveInPlace(target, info.regular, lines, fs);
+
     const auto slash = target.rfind('/');
     const std::string folder =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-
     std::string temp;
     const int fd = fs.createTemp(folder, temp);
-    if (fd < 0)
-        return SaveStatus::CannotOpen;
-    const bool written = writeScriptLines(fd, lines, fs) &&
-                         fs.setPermissions(fd, fs.permissionsOf(target)) && fs.sync(fd);
-    const bool closed = fs.close(fd);
-    if (!written || !closed || !fs.rename(temp, target)) {
+    if (fd < 0) {
+        const int error = errno;
+        // A folder that takes no new files: the file itself may still be written.
+        if (info.exists)
+            return saveInPlace(target, true, lines, fs);
+        return failed(SaveStatus::CannotOpen, Step::CreateTemp, error);
+    }
+    // The new file takes the old one's owner; where this process may not give
+    // it, the old file is written in place rather than change hands.
+    if (info.exists && !fs.setOwner(fd, info.owner, info.group)) {
+        fs.close(fd);
         fs.remove(temp);
-        return SaveStatus::WriteFailed;
+        return saveInPlace(target, true, lines, fs);
+    }
+    Step step = Step::None;
+    int error = 0;
+    if (!writeScriptLines(fd, lines, fs))
+        step = Step::Write;
+    else if (!fs.setPermissions(fd, fs.permissionsOf(target)))
+        step = Step::Write;
+    else if (!fs.sync(fd))
+        step = Step::Sync;
+    if (step != Step::None)
+        error = errno;
+    if (!fs.close(fd) && step == Step::None) {
+        step = Step::Close;
+        error = errno;
+    }
+    if (step == Step::None && !fs.rename(temp, target)) {
+        step = Step::Rename;
+        error = errno;
+    }
+    if (step != Step::None) {
+        fs.remove(temp);
+        return failed(SaveStatus::WriteFailed, step, error);
     }
     fs.syncFolder(folder);
-    return SaveStatus::Ok;
+    return {};
+}
+
+SaveStatus saveScriptFile(const std::string &path, const ScriptLines &lines, const FileSystem &fs)
+{
+    return saveScript(path, lines, fs).status;
+}
+
+namespace {
+
+// Written over in place, the old content is gone as soon as writing starts.
+constexpr const char *kWriteFailedInPlace =
+    "WRDファイルの書き込みに失敗しました。ファイルは途中までしか書かれていない可能性があります。";
+
+const char *stepText(SaveResult::Step step)
+{
+    using Step = SaveResult::Step;
+    switch (step) {
+    case Step::None:
+        return "";
+    case Step::Open:
+        return "ファイルを書き込み用に開けませんでした";
+    case Step::CreateTemp:
+        return "フォルダーに新しいファイルを作れませんでした";
+    case Step::Write:
+        return "書き込みに失敗しました";
+    case Step::Sync:
+        return "ディスクへの書き出しに失敗しました";
+    case Step::Close:
+        return "ファイルを閉じる処理に失敗しました";
+    case Step::Rename:
+        return "元のファイルとの置き換えに失敗しました";
+    }
+    return "";
+}
+
+std::string reasonText(int error)
+{
+    switch (error) {
+    case 0:
+        return {};
+    case ENOSPC:
+        return "ディスクの空きがありません";
+    case EDQUOT:
+        return "ディスクの使用量の上限を超えました";
+    case EACCES:
+    case EPERM:
+        return "アクセスが許可されていません";
+    case EROFS:
+        return "読み取り専用のファイルシステムです";
+    case EIO:
+        return "入出力エラーです";
+    case ENOENT:
+    case ENOTDIR:
+        return "フォルダーがありません";
+    case EISDIR:
+        return "フォルダーです";
+    case ENXIO:
+        return "読み手のいないパイプか、つながっていない装置です";
+    case ETXTBSY:
+    case EBUSY:
+        return "使用中です";
+    default:
+        return "エラー番号 " + std::to_string(error);
+    }
+}
+
+} // namespace
+
+std::string saveFailureMessage(const SaveResult &result, const std::string &path)
+{
+    if (result.status == SaveStatus::Ok)
+        return {};
+    std::string message;
+    if (result.status == SaveStatus::CannotOpen)
+        message = messages::kCannotOpenWrd;
+    else if (result.inPlace)
+        message = kWriteFailedInPlace;
+    else
+        message = messages::kWriteFailed;
+    message += "\n";
+    message += path;
+    if (result.step != SaveResult::Step::None) {
+        message += "\n";
+        message += stepText(result.step);
+        const std::string reason = reasonText(result.error);
+        if (!reason.empty())
+            message += " (" + reason + ")";
+    }
+    return message;
 }
 
 const char *messageFor(LoadResult::Status status)

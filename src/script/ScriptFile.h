@@ -49,14 +49,34 @@ LoadResult loadScriptFile(const std::string &path, const FileSystem &fs = FileSy
 enum class SaveStatus {
     Ok,
     CannotOpen,  // the target cannot be written: nothing was touched
-    WriteFailed, // writing the new content failed: the old file is whole
+    WriteFailed, // writing the new content failed
 };
 
-// Writes the lines to a temporary file beside the target, flushes it to disk
-// and renames it over the target (a symbolic link is followed, the file keeps
-// its permission bits), so a failure never leaves a half-written script.
+// What a save did, and where and why it failed.
+struct SaveResult {
+    enum class Step { None, Open, CreateTemp, Write, Sync, Close, Rename };
+    SaveStatus status = SaveStatus::Ok;
+    Step step = Step::None;
+    int error = 0;        // errno of the failing step, 0 when unknown
+    bool inPlace = false; // the file itself was written over
+};
+
+// Saves the lines, each ended by CR LF. Where it is possible and loses
+// nothing, the lines go to a temporary file beside the target, flushed to
+// disk and renamed over it (a symbolic link is followed; the file keeps its
+// permission bits and owner), so a failure leaves the old file whole. A target
+// that a new file cannot replace without loss is written in place and flushed:
+// a file with several hard links, a pipe or a device, a file with an ACL or
+// extended attributes, one whose owner this process cannot give a new file,
+// and a file in a folder that takes no new files.
+SaveResult saveScript(const std::string &path, const ScriptLines &lines,
+                      const FileSystem &fs = FileSystem::current());
+// The same, reporting the status only.
 SaveStatus saveScriptFile(const std::string &path, const ScriptLines &lines,
                           const FileSystem &fs = FileSystem::current());
+// The message for a failed save (UTF-8): the fixed message, the file, and
+// which step failed and why.
+std::string saveFailureMessage(const SaveResult &result, const std::string &path);
 
 // Message for a status, in the program's language (UTF-8); empty for Ok.
 const char *messageFor(LoadResult::Status status);

@@ -97,7 +97,6 @@ const SaveCase kCases[] = {
     {"CloseError", Failure::CloseError, false, messages::kWriteFailed},
     {"RenameError", Failure::RenameError, false, messages::kWriteFailed},
     {"ReadOnlyTarget", Failure::ReadOnlyTarget, false, messages::kCannotOpenWrd},
-    {"NoTemporaryFile", Failure::NoTemp, false, messages::kCannotOpenWrd},
     {"MissingFolder", Failure::None, true, messages::kCannotOpenWrd},
 };
 
@@ -152,6 +151,23 @@ TEST_P(FailingSaveTest, OldFileWholeMessageClearListUnchanged)
         EXPECT_EQ(readFile(target), "@WAIT(1,0);\r\n\x89\xCC\x8E\x8C\r\n\r\n@END();\r\n");
         EXPECT_FALSE(view.scriptList().isModified());
     }
+}
+
+// A folder that takes no new file: the file itself is written over.
+TEST_F(FailingSaveTest, AFolderThatTakesNoNewFileIsSavedInPlace)
+{
+    VelkanView view;
+    view.show();
+    view.scriptList().assign({"@WAIT(1,0);", "lyric"});
+    const QString target = writeTemp(QStringLiteral("script.wrd"), "@OLD();\r\n");
+    const FailingFileSystem failing(Failure::NoTemp);
+    FileSystem::setCurrent(&failing);
+    FileDialog::setNextFileName(target);
+    view.runCommand(cmd::WrdSave);
+    FileSystem::setCurrent(nullptr);
+    EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+    EXPECT_EQ(readFile(target), "@WAIT(1,0);\r\nlyric\r\n");
+    EXPECT_FALSE(view.scriptList().isModified());
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, FailingSaveTest, ::testing::ValuesIn(kCases),

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 
@@ -317,7 +318,7 @@ TEST(ScriptFile, FailedSaveLeavesOldFileWhole)
         Step step;
         SaveStatus expected;
     } cases[] = {
-        {Step::NotWritable, SaveStatus::CannotOpen}, {Step::CreateTemp, SaveStatus::CannotOpen},
+        {Step::NotWritable, SaveStatus::CannotOpen},
         {Step::Write, SaveStatus::WriteFailed},      {Step::Sync, SaveStatus::WriteFailed},
         {Step::Close, SaveStatus::WriteFailed},      {Step::Rename, SaveStatus::WriteFailed},
     };
@@ -332,6 +333,159 @@ TEST(ScriptFile, FailedSaveLeavesOldFileWhole)
             << "temporary file left behind";
     }
     EXPECT_STREQ(messageFor(SaveStatus::CannotOpen), "WRDファイルが開けません");
+}
+
+namespace {
+// The real file system, but the folder takes no new file, or the process may
+// not give a new file the old one's owner, or the file has attributes of its own.
+class RefusingFileSystem : public FileSystem {
+public:
+    enum class Refusal { NewFile, Owner, Attributes };
+    explicit RefusingFileSystem(Refusal refusal) : m_refusal(refusal) {}
+    int createTemp(const std::string &folder, std::string &temp) const override
+    {
+        if (m_refusal == Refusal::NewFile) {
+            errno = EACCES;
+            return -1;
+        }
+        return FileSystem::createTemp(folder, temp);
+    }
+    bool setOwner(int fd, int owner, int group) const override
+    {
+        return m_refusal != Refusal::Owner && FileSystem::setOwner(fd, owner, group);
+    }
+    TargetInfo inspect(const std::string &path) const override
+    {
+        TargetInfo info = FileSystem::inspect(path);
+        info.ownAttributes = info.ownAttributes || m_refusal == Refusal::Attributes;
+        return info;
+    }
+
+private:
+    Refusal m_refusal;
+};
+
+ino_t inodeOf(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+} // namespace
+
+// Where a new file would lose something of the old one, the file itself is
+// written over: still there under every name, with all it had.
+TEST(ScriptFile, SavesInPlaceWhereANewFileWouldLoseSomething)
+{
+    using Refusal = RefusingFileSystem::Refusal;
+    struct Case {
+        const char *name;
+        Refusal refusal;
+    };
+    for (const Case c : {Case{"a folder that takes no new file", Refusal::NewFile},
+                         Case{"an owner this process may not give", Refusal::Owner},
+                         Case{"an ACL or extended attributes", Refusal::Attributes}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string target = dir.file("song.wrd");
+        writeFile(target, "old content that is longer than the new\r\n");
+        const ino_t before = inodeOf(target);
+        const SaveResult r = saveScript(target, {"new"}, RefusingFileSystem(c.refusal));
+        EXPECT_EQ(r.status, SaveStatus::Ok);
+        EXPECT_TRUE(r.inPlace);
+        EXPECT_EQ(readFile(target), "new\r\n");
+        EXPECT_EQ(inodeOf(target), before);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    }
+
+    // Hard links: every name sees the new script.
+    TempDir dir;
+    const std::string target = dir.file("song.wrd"), other = dir.file("copy.wrd");
+    writeFile(target, "old\r\n");
+    ASSERT_EQ(::link(target.c_str(), other.c_str()), 0);
+    EXPECT_TRUE(saveScript(target, {"new"}).inPlace);
+    EXPECT_EQ(readFile(other), "new\r\n");
+
+    // A pipe stays a pipe and its reader gets the script.
+    const std::string pipe = dir.file("pipe.wrd");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const SaveResult noReader = saveScript(pipe, {"x"});
+    EXPECT_EQ(noReader.status, SaveStatus::CannotOpen);
+    EXPECT_NE(saveFailureMessage(noReader, pipe).find("読み手のいないパイプ"), std::string::npos);
+    std::string received;
+    std::thread reader([&] { received = readFile(pipe); });
+    SaveResult piped;
+    for (int tries = 0; tries < 200; ++tries) { // until the reader has opened it
+        piped = saveScript(pipe, {"@WAIT(1,0);", "lyric"});
+        if (piped.status == SaveStatus::Ok)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    reader.join();
+    EXPECT_EQ(piped.status, SaveStatus::Ok);
+    EXPECT_EQ(received, "@WAIT(1,0);\r\nlyric\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// The new file of an ordinary save takes the old one's owner and group.
+TEST(ScriptFile, AnAtomicSaveKeepsTheOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root";
+    TempDir dir;
+    const std::string target = dir.file("song.wrd");
+    writeFile(target, "old\r\n");
+    ASSERT_EQ(::chown(target.c_str(), 1234, 5678), 0);
+    const ino_t before = inodeOf(target);
+    const SaveResult r = saveScript(target, {"new"});
+    EXPECT_EQ(r.status, SaveStatus::Ok);
+    EXPECT_FALSE(r.inPlace);
+    EXPECT_NE(inodeOf(target), before);
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 5678u);
+}
+
+TEST(ScriptFile, ExtendedAttributesSurviveASave)
+{
+    TempDir dir;
+    const std::string target = dir.file("song.wrd");
+    writeFile(target, "old\r\n");
+    if (::setxattr(target.c_str(), "user.velkan", "kept", 4, 0) != 0)
+        GTEST_SKIP() << "no extended attributes on this file system";
+    EXPECT_TRUE(FileSystem::real().inspect(target).ownAttributes);
+    EXPECT_TRUE(saveScript(target, {"new"}).inPlace);
+    char value[8] = {};
+    EXPECT_EQ(::getxattr(target.c_str(), "user.velkan", value, sizeof value), 4);
+    EXPECT_STREQ(value, "kept");
+    EXPECT_EQ(readFile(target), "new\r\n");
+}
+
+TEST(ScriptFile, AFailedSaveSaysWhatFailedAndNamesTheFile)
+{
+    using Step = SaveResult::Step;
+    struct Case {
+        SaveResult result;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{SaveStatus::CannotOpen, Step::Open, EACCES, false},
+         "WRDファイルが開けません\n/m/a.wrd\nファイルを書き込み用に開けませんでした (アクセスが許可されていません)"},
+        {{SaveStatus::WriteFailed, Step::Write, ENOSPC, false},
+         "WRDファイルの書き込みに失敗しました。元のファイルはそのまま残っています。\n/m/a.wrd\n"
+         "書き込みに失敗しました (ディスクの空きがありません)"},
+        {{SaveStatus::WriteFailed, Step::Sync, EIO, true},
+         "WRDファイルの書き込みに失敗しました。ファイルは途中までしか書かれていない可能性があります。\n"
+         "/m/a.wrd\nディスクへの書き出しに失敗しました (入出力エラーです)"},
+        {{SaveStatus::WriteFailed, Step::Rename, 0, false},
+         "WRDファイルの書き込みに失敗しました。元のファイルはそのまま残っています。\n/m/a.wrd\n"
+         "元のファイルとの置き換えに失敗しました"},
+        {{}, ""},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(saveFailureMessage(c.result, "/m/a.wrd"), c.message);
 }
 
 TEST(ScriptFile, SaveIntoMissingFolderFailsBeforeWriting)
