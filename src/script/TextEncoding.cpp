@@ -97,7 +97,8 @@ bool isUtf8BeyondAscii(std::string_view text)
 // Reads characters one at a time from the text after its byte-order mark.
 class CharacterReader {
 public:
-    CharacterReader(std::string_view bytes, TextEncoding encoding) : m_bytes(bytes), m_encoding(encoding)
+    CharacterReader(std::string_view bytes, TextEncoding encoding)
+        : m_bytes(bytes), m_encoding(encoding)
     {
         if (encoding == TextEncoding::Utf8Bom)
             m_at = kUtf8Bom.size();

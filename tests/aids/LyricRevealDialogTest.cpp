@@ -266,7 +266,8 @@ TEST_F(RevealDialogTest, NothingToWorkOnChangesNothing)
 TEST_F(RevealDialogTest, AStartWithALineBreakWritesNoBlock)
 {
     open(example());
-    const QString message = QStringLiteral("改行やCtrl-Z (0x1A) を含むテキストは1行に入れられません。");
+    const QString message =
+        QStringLiteral("改行やCtrl-Z (0x1A) を含むテキストは1行に入れられません。");
     struct Case {
         int startEdit;
         int button;

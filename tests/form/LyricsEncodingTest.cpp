@@ -79,11 +79,14 @@ TEST_F(LyricsEncodingTest, UnicodeLyricsAreConvertedAndTheStatusBarSaysSo)
         QString status;
     };
     const Case cases[] = {
-        {"utf8.txt", kUtf8Lyrics, QStringLiteral("UTF-8 のファイルを Shift-JIS に変換して読み込みました")},
+        {"utf8.txt", kUtf8Lyrics,
+         QStringLiteral("UTF-8 のファイルを Shift-JIS に変換して読み込みました")},
         {"bom.txt", "\xEF\xBB\xBF" + kUtf8Lyrics,
          QStringLiteral("UTF-8 (BOM 付き) のファイルを Shift-JIS に変換して読み込みました")},
-        {"le.txt", utf16(true), QStringLiteral("UTF-16 LE のファイルを Shift-JIS に変換して読み込みました")},
-        {"be.txt", utf16(false), QStringLiteral("UTF-16 BE のファイルを Shift-JIS に変換して読み込みました")},
+        {"le.txt", utf16(true),
+         QStringLiteral("UTF-16 LE のファイルを Shift-JIS に変換して読み込みました")},
+        {"be.txt", utf16(false),
+         QStringLiteral("UTF-16 BE のファイルを Shift-JIS に変換して読み込みました")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,7 +124,8 @@ TEST_F(LyricsEncodingTest, ACharacterWithoutCodeIsNamedAndNothingLoads)
         {"accent.txt", "\xE3\x81\x82\n\xE3\x81\x84\ncaf\xC3\xA9\n",
          QStringLiteral("3 行目の「é」(U+00E9) は Shift-JIS で表せない文字のため、読み込めません")},
         {"emoji.txt", "\xEF\xBB\xBF\xF0\x9F\x8E\xB5",
-         QStringLiteral("1 行目の「🎵」(U+1F3B5) は Shift-JIS で表せない文字のため、読み込めません")},
+         QStringLiteral(
+             "1 行目の「🎵」(U+1F3B5) は Shift-JIS で表せない文字のため、読み込めません")},
         {"broken.txt", std::string("\xFE\xFF\0A\0\n\xDC\x00", 8),
          QStringLiteral("2 行目に UTF-16 BE として読めないバイトがあるため、読み込めません")},
     };

@@ -44,7 +44,8 @@ protected:
     }
     void press(const char *button)
     {
-        QTest::mouseClick(view->findChild<QPushButton *>(QString::fromLatin1(button)), Qt::LeftButton);
+        QTest::mouseClick(view->findChild<QPushButton *>(QString::fromLatin1(button)),
+                          Qt::LeftButton);
     }
 
     std::unique_ptr<VelkanView> view;
@@ -53,9 +54,9 @@ protected:
 // What a paste can bring: Windows and Unix line breaks, an old Mac one, the
 // character ICU encodes to 0x1A, and the box's own stand-ins for raw bytes.
 const QString kPastes[] = {
-    QStringLiteral("A\r\nB"),         QStringLiteral("A\nB"), QStringLiteral("A\rB"),
-    QStringLiteral("\n"),             QString(QChar(0x1C)),   QString(QChar(0xF71A)),
-    QString(QChar(0xF70A)),           QString(QChar(0xF70D)),
+    QStringLiteral("A\r\nB"), QStringLiteral("A\nB"), QStringLiteral("A\rB"),
+    QStringLiteral("\n"),     QString(QChar(0x1C)),   QString(QChar(0xF71A)),
+    QString(QChar(0xF70A)),   QString(QChar(0xF70D)),
 };
 
 } // namespace

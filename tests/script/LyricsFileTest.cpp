@@ -70,16 +70,23 @@ TEST(LyricsFile, UnicodeFilesAreConvertedBeforeTheLoadRule)
         std::vector<ScriptLine> lines;
     };
     const Case cases[] = {
-        {"UTF-8 lyrics get the header", "\xE3\x81\x82\xE3\x80\x9C\n\xE6\xAD\x8C\n", TextEncoding::Utf8,
-         withHeader({"\x82\xA0\x81\x60", "\x89\xCC"})},
-        {"a byte-order mark does not hide the @ of a script", "\xEF\xBB\xBF@WAIT(1,0);\r\n\xE3\x81\x82",
-         TextEncoding::Utf8Bom, {"@WAIT(1,0);", "\x82\xA0"}},
-        {"a byte-order mark alone is an empty text", "\xEF\xBB\xBF", TextEncoding::Utf8Bom, withHeader({})},
-        {"UTF-16 LE, CR LF", std::string("\xFF\xFE@\0\r\0\n\0B\x30", 10), TextEncoding::Utf16Le,
+        {"UTF-8 lyrics get the header", "\xE3\x81\x82\xE3\x80\x9C\n\xE6\xAD\x8C\n",
+         TextEncoding::Utf8, withHeader({"\x82\xA0\x81\x60", "\x89\xCC"})},
+        {"a byte-order mark does not hide the @ of a script",
+         "\xEF\xBB\xBF@WAIT(1,0);\r\n\xE3\x81\x82",
+         TextEncoding::Utf8Bom,
+         {"@WAIT(1,0);", "\x82\xA0"}},
+        {"a byte-order mark alone is an empty text", "\xEF\xBB\xBF", TextEncoding::Utf8Bom,
+         withHeader({})},
+        {"UTF-16 LE, CR LF",
+         std::string("\xFF\xFE@\0\r\0\n\0B\x30", 10),
+         TextEncoding::Utf16Le,
          {"@", "\x82\xA0"}},
         {"UTF-16 BE, LF", std::string("\xFE\xFF\0A\0\n\x30\x42", 8), TextEncoding::Utf16Be,
          withHeader({"A", "\x82\xA0"})},
-        {"Ctrl-Z ends the text", "@\xE3\x81\x82\r\nB\x1A\r\nC\r\n", TextEncoding::Utf8,
+        {"Ctrl-Z ends the text",
+         "@\xE3\x81\x82\r\nB\x1A\r\nC\r\n",
+         TextEncoding::Utf8,
          {"@\x82\xA0", "B"}},
     };
     for (const Case &c : cases) {
@@ -126,7 +133,10 @@ TEST(LyricsFile, ReadFailuresAreTheScriptLoads)
     }
 
     struct NoMemory : FileSystem {
-        ReadStatus readAll(const std::string &, ByteBlock &) const override { throw std::bad_alloc(); }
+        ReadStatus readAll(const std::string &, ByteBlock &) const override
+        {
+            throw std::bad_alloc();
+        }
     } noMemory;
     const LyricsLoadResult result = loadLyricsFile("x", noMemory);
     EXPECT_EQ(result.status, LS::NoMemory);

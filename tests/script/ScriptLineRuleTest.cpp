@@ -25,7 +25,9 @@ TEST(ScriptLineRule, OnlyTextWithoutLineBreaksOrCtrlZIsOneLine)
         {"A\r", false},
         {"\n", false},
         {"A\x1A", false},
-        {"\x1A" "B", false},
+        {"\x1A"
+         "B",
+         false},
         // A lead byte never takes a control code as its trail.
         {"\x82\x0A", false},
     };

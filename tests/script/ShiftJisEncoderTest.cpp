@@ -86,12 +86,8 @@ TEST(ShiftJisEncoder, AppendsOneOrTwoBytesOrNothing)
         std::string bytes;
     };
     const Case cases[] = {
-        {U'A', true, "xA"},
-        {0x0000, true, std::string("x\0", 2)},
-        {U'ｱ', true, "x\xB1"},
-        {U'あ', true, "x\x82\xA0"},
-        {0x301C, true, "x\x81\x60"},
-        {0x00E9, false, "x"},
+        {U'A', true, "xA"},         {0x0000, true, std::string("x\0", 2)}, {U'ｱ', true, "x\xB1"},
+        {U'あ', true, "x\x82\xA0"}, {0x301C, true, "x\x81\x60"},           {0x00E9, false, "x"},
     };
     for (const Case &c : cases) {
         std::string out = "x";

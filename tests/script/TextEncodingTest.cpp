@@ -48,9 +48,11 @@ TEST(TextEncoding, DetectsWhatTheBytesAre)
         {"UTF-16 LE byte-order mark alone", kLe, TextEncoding::Utf16Le},
         // Shift-JIS lyrics: kana and kanji leads are UTF-8 continuation bytes.
         {"Shift-JIS kana", "\x82\xA0\x82\xB3\x82\xCC", TextEncoding::ShiftJis},
-        {"Shift-JIS after a long ASCII run", kAsciiRun + "\x89\xCC\x8E\x8C", TextEncoding::ShiftJis},
+        {"Shift-JIS after a long ASCII run", kAsciiRun + "\x89\xCC\x8E\x8C",
+         TextEncoding::ShiftJis},
         {"Shift-JIS half-width katakana", "\xB1\xB2\xB3", TextEncoding::ShiftJis},
-        {"Shift-JIS kanji whose bytes start a UTF-8 sequence", "\xE3\x82\x41", TextEncoding::ShiftJis},
+        {"Shift-JIS kanji whose bytes start a UTF-8 sequence", "\xE3\x82\x41",
+         TextEncoding::ShiftJis},
         // Not strictly valid UTF-8: read as Shift-JIS.
         {"overlong two-byte NUL", "A\xC0\x80", TextEncoding::ShiftJis},
         {"overlong two-byte slash", "A\xC1\xAF", TextEncoding::ShiftJis},
@@ -62,9 +64,13 @@ TEST(TextEncoding, DetectsWhatTheBytesAre)
         {"F5 lead", "A\xF5\x80\x80\x80", TextEncoding::ShiftJis},
         {"FF byte", "\xE3\x81\x82\xFF", TextEncoding::ShiftJis},
         {"sequence cut short at the end", "\xE3\x81\x82\xE3\x81", TextEncoding::ShiftJis},
-        {"sequence cut short by ASCII", "\xE3\x81" "A\xE3\x81\x82", TextEncoding::ShiftJis},
+        {"sequence cut short by ASCII",
+         "\xE3\x81"
+         "A\xE3\x81\x82",
+         TextEncoding::ShiftJis},
         {"lone continuation byte", "\xE3\x81\x82\x81", TextEncoding::ShiftJis},
-        {"one bad sequence among good ones", "\xE3\x81\x82\x82\xA0\xE3\x81\x82", TextEncoding::ShiftJis},
+        {"one bad sequence among good ones", "\xE3\x81\x82\x82\xA0\xE3\x81\x82",
+         TextEncoding::ShiftJis},
         // Past the first Ctrl-Z nothing is read.
         {"UTF-8, Ctrl-Z, bad bytes", "\xE3\x81\x82\x1A\x82\xA0", TextEncoding::Utf8},
         {"ASCII, Ctrl-Z, UTF-8", "A\x1A\xE3\x81\x82", TextEncoding::ShiftJis},
@@ -99,12 +105,16 @@ TEST(TextEncoding, ConvertsToShiftJis)
         {"Ctrl-Z ends the text", TextEncoding::Utf8, "\xE3\x81\x82\x1A\xC3\xA9\xFF", "\x82\xA0"},
         {"byte-order mark dropped", TextEncoding::Utf8Bom, kBom8 + "@A\r\n", "@A\r\n"},
         {"byte-order mark alone", TextEncoding::Utf8Bom, kBom8, ""},
-        {"UTF-16 LE", TextEncoding::Utf16Le, kLe + utf16(u"A\r\nあ〜", true), "A\r\n\x82\xA0\x81\x60"},
-        {"UTF-16 BE", TextEncoding::Utf16Be, kBe + utf16(u"A\r\nあ〜", false), "A\r\n\x82\xA0\x81\x60"},
-        {"UTF-16 Ctrl-Z ends the text", TextEncoding::Utf16Le, kLe + utf16(u"A\x1A\xD800", true), "A"},
+        {"UTF-16 LE", TextEncoding::Utf16Le, kLe + utf16(u"A\r\nあ〜", true),
+         "A\r\n\x82\xA0\x81\x60"},
+        {"UTF-16 BE", TextEncoding::Utf16Be, kBe + utf16(u"A\r\nあ〜", false),
+         "A\r\n\x82\xA0\x81\x60"},
+        {"UTF-16 Ctrl-Z ends the text", TextEncoding::Utf16Le, kLe + utf16(u"A\x1A\xD800", true),
+         "A"},
         {"UTF-16 unit holding byte 1A is no Ctrl-Z", TextEncoding::Utf16Le,
          kLe + utf16(u"\x5C1A", true), "\x8F\xAE"},
-        {"Shift-JIS comes back as it is", TextEncoding::ShiftJis, "\x82\xA0\x1A\xFF", "\x82\xA0\x1A\xFF"},
+        {"Shift-JIS comes back as it is", TextEncoding::ShiftJis, "\x82\xA0\x1A\xFF",
+         "\x82\xA0\x1A\xFF"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -126,18 +136,32 @@ TEST(TextEncoding, NamesTheLineAndCharacterItCannotConvert)
     };
     const Case cases[] = {
         {"first line", TextEncoding::Utf8, "caf\xC3\xA9", Kind::NoShiftJisCode, 1, 0xE9},
-        {"third line after LF and CR LF", TextEncoding::Utf8, "a\nb\r\nc\xC3\xA9", Kind::NoShiftJisCode, 3, 0xE9},
-        {"a lone CR ends no line", TextEncoding::Utf8, "a\rb\xC3\xA9", Kind::NoShiftJisCode, 1, 0xE9},
-        {"at the start of a line", TextEncoding::Utf8, "a\n\xF0\x9F\x8E\xB5", Kind::NoShiftJisCode, 2, 0x1F3B5},
+        {"third line after LF and CR LF", TextEncoding::Utf8, "a\nb\r\nc\xC3\xA9",
+         Kind::NoShiftJisCode, 3, 0xE9},
+        {"a lone CR ends no line", TextEncoding::Utf8, "a\rb\xC3\xA9", Kind::NoShiftJisCode, 1,
+         0xE9},
+        {"at the start of a line", TextEncoding::Utf8, "a\n\xF0\x9F\x8E\xB5", Kind::NoShiftJisCode,
+         2, 0x1F3B5},
         {"yen sign", TextEncoding::Utf8Bom, kBom8 + "\xC2\xA5", Kind::NoShiftJisCode, 1, 0xA5},
-        {"byte-order mark again inside", TextEncoding::Utf8Bom, kBom8 + "a\n" + kBom8, Kind::NoShiftJisCode, 2, 0xFEFF},
-        {"bad UTF-8 after a byte-order mark", TextEncoding::Utf8Bom, kBom8 + "a\n\n\x82\xA0", Kind::Malformed, 3, 0},
-        {"cut short after a byte-order mark", TextEncoding::Utf8Bom, kBom8 + "\xE3\x81", Kind::Malformed, 1, 0},
-        {"UTF-16 character beyond the BMP", TextEncoding::Utf16Be, kBe + utf16(u"\n\xD83C\xDFB5", false), Kind::NoShiftJisCode, 2, 0x1F3B5},
-        {"UTF-16 lone high surrogate", TextEncoding::Utf16Le, kLe + utf16(u"a\n\xD800" u"b", true), Kind::Malformed, 2, 0},
-        {"UTF-16 high surrogate at the end", TextEncoding::Utf16Le, kLe + utf16(u"a\xD800", true), Kind::Malformed, 1, 0},
-        {"UTF-16 lone low surrogate", TextEncoding::Utf16Be, kBe + utf16(u"\n\n\xDC00", false), Kind::Malformed, 3, 0},
-        {"UTF-16 odd byte at the end", TextEncoding::Utf16Le, kLe + utf16(u"a\n", true) + "b", Kind::Malformed, 2, 0},
+        {"byte-order mark again inside", TextEncoding::Utf8Bom, kBom8 + "a\n" + kBom8,
+         Kind::NoShiftJisCode, 2, 0xFEFF},
+        {"bad UTF-8 after a byte-order mark", TextEncoding::Utf8Bom, kBom8 + "a\n\n\x82\xA0",
+         Kind::Malformed, 3, 0},
+        {"cut short after a byte-order mark", TextEncoding::Utf8Bom, kBom8 + "\xE3\x81",
+         Kind::Malformed, 1, 0},
+        {"UTF-16 character beyond the BMP", TextEncoding::Utf16Be,
+         kBe + utf16(u"\n\xD83C\xDFB5", false), Kind::NoShiftJisCode, 2, 0x1F3B5},
+        {"UTF-16 lone high surrogate", TextEncoding::Utf16Le,
+         kLe + utf16(u"a\n\xD800"
+                     u"b",
+                     true),
+         Kind::Malformed, 2, 0},
+        {"UTF-16 high surrogate at the end", TextEncoding::Utf16Le, kLe + utf16(u"a\xD800", true),
+         Kind::Malformed, 1, 0},
+        {"UTF-16 lone low surrogate", TextEncoding::Utf16Be, kBe + utf16(u"\n\n\xDC00", false),
+         Kind::Malformed, 3, 0},
+        {"UTF-16 odd byte at the end", TextEncoding::Utf16Le, kLe + utf16(u"a\n", true) + "b",
+         Kind::Malformed, 2, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -153,8 +177,9 @@ TEST(TextEncoding, MessagesNameTheLineTheCharacterAndTheEncoding)
 {
     EXPECT_EQ(conversionProblemMessage({Kind::NoShiftJisCode, 3, 0xE9}, TextEncoding::Utf8),
               "3 行目の「é」(U+00E9) は Shift-JIS で表せない文字のため、読み込めません");
-    EXPECT_EQ(conversionProblemMessage({Kind::NoShiftJisCode, 12, 0x1F3B5}, TextEncoding::Utf16Le),
-              "12 行目の「\xF0\x9F\x8E\xB5」(U+1F3B5) は Shift-JIS で表せない文字のため、読み込めません");
+    EXPECT_EQ(
+        conversionProblemMessage({Kind::NoShiftJisCode, 12, 0x1F3B5}, TextEncoding::Utf16Le),
+        "12 行目の「\xF0\x9F\x8E\xB5」(U+1F3B5) は Shift-JIS で表せない文字のため、読み込めません");
     EXPECT_EQ(conversionProblemMessage({Kind::Malformed, 2, 0}, TextEncoding::Utf16Be),
               "2 行目に UTF-16 BE として読めないバイトがあるため、読み込めません");
     EXPECT_EQ(conversionProblemMessage({Kind::Malformed, 1, 0}, TextEncoding::Utf8Bom),

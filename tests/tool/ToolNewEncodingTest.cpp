@@ -9,8 +9,10 @@ namespace velkan::test {
 namespace {
 
 // "歌詞〜" / "A−B" / "¬" in Shift-JIS, and the same text in Unicode.
-const std::string kShiftJisBody = "\x89\xCC\x8E\x8C\x81\x60\r\nA\x81\x7C" "B\r\n\x81\xCA\r\n";
-const std::string kUtf8Body = "\xE6\xAD\x8C\xE8\xA9\x9E\xE3\x80\x9C\r\nA\xE2\x88\x92" "B\n\xC2\xAC\n";
+const std::string kShiftJisBody = "\x89\xCC\x8E\x8C\x81\x60\r\nA\x81\x7C"
+                                  "B\r\n\x81\xCA\r\n";
+const std::string kUtf8Body = "\xE6\xAD\x8C\xE8\xA9\x9E\xE3\x80\x9C\r\nA\xE2\x88\x92"
+                              "B\n\xC2\xAC\n";
 const std::u16string kUtf16Body = u"歌詞〜\r\nA−B\n¬\n";
 
 std::string utf16(std::u16string_view units, bool littleEndian)
