@@ -19,13 +19,12 @@ enum class TextEncoding { ShiftJis, Utf8, Utf8Bom, Utf16Le, Utf16Be };
 //    is strictly valid UTF-8 (shortest forms only, no surrogates, nothing past
 //    U+10FFFF, no sequence cut short) and holds at least one character beyond
 //    ASCII. ASCII alone is the same bytes in both and stays as it is.
-// Shift-JIS text is valid UTF-8 only when every double-byte character lines
-// up as a UTF-8 sequence. Lyrics never do: a kana (lead byte 81-83) after a
-// space, a line end or another kana is a UTF-8 continuation byte out of place.
-// Only a text of ASCII and half-width katakana pairs such as "ﾃｽ" (C3 BD),
-// or a kanji followed by half-width katakana, can pass; such a text is read as
-// UTF-8, where its characters come out as the Latin, Greek or kana letters
-// those bytes spell.
+// Shift-JIS lyrics are almost never valid UTF-8: the lead bytes of kana,
+// punctuation and most kanji (81-9F) are UTF-8 continuation bytes, out of
+// place after ASCII or a line end. A text passes only when every one of its
+// characters beyond ASCII lines up as a UTF-8 sequence, as half-width
+// katakana pairs such as "ﾃｽ" (C3 BD, "ý") or a kanji of lead E0-EF followed by
+// half-width katakana do; such a rare text is read as UTF-8.
 TextEncoding detectTextEncoding(std::string_view bytes);
 
 // The name of an encoding as messages give it: "UTF-8", "UTF-16 LE", ...
