@@ -6,7 +6,9 @@
 #include "aids/TimingOffsetDialog.h"
 #include "app/AboutDialog.h"
 #include "form/CommandIds.h"
+#include "form/Playback.h"
 #include "form/VelkanView.h"
+#include "platform/HelpWindow.h"
 #include "platform/LockKeys.h"
 
 #include <QCloseEvent>
@@ -38,6 +40,9 @@ constexpr TemplateItem kTemplateItems[] = {
 MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("mainFrame"));
+    // The frame is the program: once closed, the form goes with it (the
+    // device is closed then), not only when the event loop has ended.
+    setAttribute(Qt::WA_DeleteOnClose);
     m_view = new VelkanView(this);
     setCentralWidget(m_view);
     installCommandTemplateCommands(*m_view);
@@ -169,6 +174,10 @@ void MainFrame::closeEvent(QCloseEvent *event)
         return;
     }
     emit m_view->aboutToClose();
+    m_view->playback()->end();
+    // The manual's window would otherwise keep the program running with no
+    // window left to quit it from.
+    HelpWindow::close();
     event->accept();
 }
 

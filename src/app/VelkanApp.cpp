@@ -60,6 +60,11 @@ bool VelkanApp::initInstance()
     return true;
 }
 
+MainFrame *VelkanApp::mainFrame() const
+{
+    return m_frame;
+}
+
 int VelkanApp::run()
 {
     if (!initInstance())

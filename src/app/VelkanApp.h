@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QPointer>
 
 namespace velkan {
 
@@ -19,10 +20,11 @@ public:
     bool initInstance();
     int run();
 
-    MainFrame *mainFrame() const { return m_frame; }
+    MainFrame *mainFrame() const;
 
 private:
-    MainFrame *m_frame = nullptr;
+    // Gone once closed: the frame deletes itself then.
+    QPointer<MainFrame> m_frame;
 };
 
 } // namespace velkan

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTest>
 
@@ -25,10 +26,15 @@ protected:
     void SetUp() override
     {
         SeamedTest::SetUp();
-        frame = std::make_unique<MainFrame>();
+        frame = new MainFrame;
         frame->show();
-        QApplication::setActiveWindow(frame.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+        QApplication::setActiveWindow(frame);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    }
+    void TearDown() override
+    {
+        delete frame.data();
+        SeamedTest::TearDown();
     }
     VelkanView *view() const { return frame->view(); }
 
@@ -42,7 +48,8 @@ protected:
         return out;
     }
 
-    std::unique_ptr<MainFrame> frame;
+    // A closed frame deletes itself.
+    QPointer<MainFrame> frame;
 };
 
 } // namespace
@@ -158,20 +165,34 @@ TEST_F(FrameTest, CtrlCInTheLineEditFetchesTheLine)
 
 TEST_F(FrameTest, ClosingAsksOnlyWhenChanged)
 {
-    view()->scriptList().assign({"x"});
-    view()->scriptList().setModified(true);
-    MessageBox::setNextAnswer(MessageBox::Cancel);
-    EXPECT_FALSE(frame->close());
-    EXPECT_TRUE(frame->isVisible());
-
-    MessageBox::setNextAnswer(MessageBox::Discard);
-    EXPECT_TRUE(frame->close());
-
-    MessageBox::clearShown();
-    frame->show();
-    view()->scriptList().setModified(false);
-    EXPECT_TRUE(frame->close());
-    EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
+    struct Case {
+        bool modified;
+        MessageBox::Answer answer;
+        bool closes;
+    };
+    const Case cases[] = {
+        {true, MessageBox::Cancel, false},
+        {true, MessageBox::Discard, true},
+        {false, MessageBox::Cancel, true}, // not asked
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.modified << ' ' << c.answer);
+        if (!frame) {
+            frame = new MainFrame;
+            frame->show();
+        }
+        view()->scriptList().assign({"x"});
+        view()->scriptList().setModified(c.modified);
+        MessageBox::clearShown();
+        if (c.modified)
+            MessageBox::setNextAnswer(c.answer);
+        EXPECT_EQ(frame->close(), c.closes);
+        EXPECT_EQ(MessageBox::shownTexts().size(), c.modified ? 1 : 0);
+        if (c.closes)
+            EXPECT_TRUE(QTest::qWaitFor([&] { return frame.isNull(); }));
+        else
+            EXPECT_TRUE(frame->isVisible());
+    }
 }
 
 TEST_F(FrameTest, HelpOpensTheManualAndClosesWithTheForm)
@@ -181,6 +202,6 @@ TEST_F(FrameTest, HelpOpensTheManualAndClosesWithTheForm)
     frame->action(cmd::Help)->trigger();
     EXPECT_TRUE(HelpWindow::isOpen());
     EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
-    frame.reset();
+    delete frame.data();
     EXPECT_FALSE(HelpWindow::isOpen());
 }
