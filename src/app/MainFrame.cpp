@@ -11,11 +11,13 @@
 #include "platform/HelpWindow.h"
 #include "platform/LockKeys.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTimer>
 
 namespace velkan {
@@ -34,6 +36,26 @@ constexpr TemplateItem kTemplateItems[] = {
     {"GMOVE", 32782},   {nullptr, 0},       {"PAL", 32783},   {"FADE", 32784},
     {"MAG", 32785},
 };
+
+const QString kReady = QStringLiteral("ﾚﾃﾞｨ");
+// The lock indicators, in the order of the status bar and of readLockState.
+const QString kIndicatorNames[] = {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"),
+                                   QStringLiteral("SCRL")};
+
+std::function<LockState()> g_lockStateReader;
+
+// Whether the user is in the menus with something highlighted: a title of the
+// menu bar (its menu open, or reached with Alt), or an item of a menu of its
+// own such as a context menu. A menu makes a separator under the mouse its
+// active action, yet highlights nothing there.
+bool menuItemHighlighted(const QMenuBar *bar)
+{
+    if (bar->activeAction())
+        return true;
+    const auto *menu = qobject_cast<const QMenu *>(QApplication::activePopupWidget());
+    const QAction *active = menu ? menu->activeAction() : nullptr;
+    return active && !active->isSeparator();
+}
 
 } // namespace
 
@@ -130,19 +152,17 @@ void MainFrame::buildStatusBar()
 {
     QStatusBar *status = statusBar();
     status->setObjectName(QStringLiteral("statusBar"));
-    // The idle text sits under any status tip; it shows whenever none does.
-    m_messagePane = new QLabel(QStringLiteral("ﾚﾃﾞｨ"), status);
+    m_messagePane = new QLabel(kReady, status);
     m_messagePane->setObjectName(QStringLiteral("messagePane"));
     status->addWidget(m_messagePane, 1);
-    const QStringList names = {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"),
-                               QStringLiteral("SCRL")};
-    for (const QString &name : names) {
+    for (const QString &name : kIndicatorNames) {
         auto *l = new QLabel(name, status);
         l->setObjectName(QStringLiteral("indicator") + name);
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);
         l->setAlignment(Qt::AlignCenter);
-        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(name) + 10);
+        // Sized for its name, which it shows only while the lock is on.
+        l->setMinimumSize(l->fontMetrics().horizontalAdvance(name) + 10, l->sizeHint().height());
         status->addPermanentWidget(l);
         m_indicators << l;
     }
@@ -152,14 +172,36 @@ void MainFrame::buildStatusBar()
     timer->start(500);
 }
 
+void MainFrame::setLockStateReader(std::function<LockState()> reader)
+{
+    g_lockStateReader = std::move(reader);
+}
+
 void MainFrame::refreshIndicators()
 {
-    const LockState s = readLockState();
+    const LockState s = g_lockStateReader ? g_lockStateReader() : readLockState();
     const std::optional<bool> states[] = {s.kana, s.caps, s.num, s.scroll};
     for (int i = 0; i < m_indicators.size(); ++i) {
-        // Lit when the lock is on; greyed when off or when the system does not say.
-        m_indicators[i]->setEnabled(states[i].value_or(false));
+        // The name while the lock is on; nothing when off or when the system does not say.
+        m_indicators[i]->setText(states[i].value_or(false) ? kIndicatorNames[i] : QString());
     }
+}
+
+bool MainFrame::event(QEvent *event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        showStatusTip(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+// Menus send an empty tip both for a highlighted item that has none and when
+// the menus close; only the latter brings the idle text back.
+void MainFrame::showStatusTip(const QString &tip)
+{
+    statusBar()->clearMessage();
+    m_messagePane->setText(tip.isEmpty() && !menuItemHighlighted(menuBar()) ? kReady : tip);
 }
 
 void MainFrame::setDocumentTitle(const QString &name)

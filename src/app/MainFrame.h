@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/LockKeys.h"
+
 #include <QMainWindow>
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -24,13 +27,19 @@ public:
     // Title for a document named on the command line ("無題" when none).
     void setDocumentTitle(const QString &name);
 
+    // Tests put lock states of their own in place of the keyboard's; an empty
+    // function reads the keyboard again. Takes effect at the next refresh.
+    static void setLockStateReader(std::function<LockState()> reader);
+
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildMenus();
     void buildStatusBar();
     void refreshIndicators();
+    void showStatusTip(const QString &tip);
     QAction *addCommand(class QMenu *menu, const QString &text, int id, const QString &tip = {});
 
     VelkanView *m_view = nullptr;

@@ -26,6 +26,7 @@ protected:
     void SetUp() override
     {
         SeamedTest::SetUp();
+        MainFrame::setLockStateReader([this] { return locks; });
         frame = new MainFrame;
         frame->show();
         QApplication::setActiveWindow(frame);
@@ -34,6 +35,7 @@ protected:
     void TearDown() override
     {
         delete frame.data();
+        MainFrame::setLockStateReader({});
         SeamedTest::TearDown();
     }
     VelkanView *view() const { return frame->view(); }
@@ -50,6 +52,7 @@ protected:
 
     // A closed frame deletes itself.
     QPointer<MainFrame> frame;
+    LockState locks{true, true, true, true};
 };
 
 } // namespace
@@ -204,4 +207,81 @@ TEST_F(FrameTest, HelpOpensTheManualAndClosesWithTheForm)
     EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
     delete frame.data();
     EXPECT_FALSE(HelpWindow::isOpen());
+}
+
+// While a menu is open the message pane shows the highlighted item's tip, and
+// nothing for an item without one; the idle text comes back when the menu closes.
+TEST_F(FrameTest, MessagePaneFollowsTheMenuHighlight)
+{
+    QMenuBar *bar = frame->menuBar();
+    // What the pane shows: a message the status bar draws over it, else its own text.
+    const auto shown = [&] {
+        const QString message = frame->statusBar()->currentMessage();
+        return (message.isEmpty() ? frame->messagePane()->text() : message).toStdString();
+    };
+    for (const char *name : {"fileMenu", "settingsMenu", "commandMenu", "viewMenu", "helpMenu"}) {
+        SCOPED_TRACE(name);
+        QMenu *menu = frame->findChild<QMenu *>(QString::fromLatin1(name));
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+        for (QAction *a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            QTest::mouseMove(menu, menu->actionGeometry(a).center());
+            ASSERT_EQ(menu->activeAction(), a);
+            EXPECT_EQ(shown(), a->statusTip().toStdString()) << a->text().toStdString();
+        }
+        // Off every item, the menu still open under its highlighted title.
+        QTest::mouseMove(menu, QPoint(menu->width() / 2, menu->height() + 20));
+        ASSERT_EQ(menu->activeAction(), nullptr);
+        EXPECT_EQ(shown(), "");
+        // Closed with an item highlighted.
+        QTest::mouseMove(menu, menu->actionGeometry(menu->actions().constFirst()).center());
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTest::keyClick(bar, Qt::Key_Escape);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible() && !bar->activeAction(); }));
+        EXPECT_EQ(shown(), "ﾚﾃﾞｨ");
+    }
+    // Closed by choosing an item.
+    QMenu *commands = frame->findChild<QMenu *>(QStringLiteral("commandMenu"));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(commands->menuAction()).center());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(commands));
+    QTest::mouseClick(commands, Qt::LeftButton, {}, commands->actionGeometry(commands->actions().constFirst()).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !commands->isVisible(); }));
+    EXPECT_EQ(shown(), "ﾚﾃﾞｨ");
+}
+
+// A lock that is off leaves its indicator empty, in the same place and size.
+TEST_F(FrameTest, IndicatorsShowOnlyLocksThatAreOn)
+{
+    const QList<QLabel *> indicators = frame->indicators();
+    QList<QRect> lit;
+    for (QLabel *l : indicators)
+        lit << l->geometry();
+    const struct {
+        LockState locks;
+        QStringList texts;
+    } cases[] = {
+        {{false, false, false, false}, {{}, {}, {}, {}}},
+        {{true, std::nullopt, false, true}, {QStringLiteral("ｶﾅ"), {}, {}, QStringLiteral("SCRL")}},
+        {{std::nullopt, true, true, std::nullopt}, {{}, QStringLiteral("CAP"), QStringLiteral("NUM"), {}}},
+        {{true, true, true, true},
+         {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.texts.join(QLatin1Char(',')).toStdString());
+        locks = c.locks;
+        const auto texts = [&] {
+            QStringList out;
+            for (QLabel *l : indicators)
+                out << l->text();
+            return out;
+        };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return texts() == c.texts; }, 3000)) << texts().join(u',').toStdString();
+        QCoreApplication::processEvents();
+        for (int i = 0; i < indicators.size(); ++i) {
+            EXPECT_EQ(indicators[i]->geometry(), lit[i]) << i;
+            EXPECT_TRUE(indicators[i]->isEnabled()) << i;
+        }
+    }
 }
