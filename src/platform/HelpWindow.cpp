@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -38,6 +40,11 @@ bool HelpWindow::showContents()
         s_window->setWindowTitle(QStringLiteral("Velkanのヘルプ"));
         s_window->setOpenExternalLinks(true);
         s_window->resize(640, 560);
+        // Closed from the keyboard as other viewers are.
+        for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+            auto *shortcut = new QShortcut(keys, s_window);
+            QObject::connect(shortcut, &QShortcut::activated, s_window, &QWidget::close);
+        }
     }
     s_window->setSource(QUrl::fromLocalFile(path));
     s_window->show();
