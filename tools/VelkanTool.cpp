@@ -311,9 +311,10 @@ bool VelkanTool::writeScript(const std::optional<std::string> &output,
         m_out << joinScriptLines(lines);
         return flushOut();
     }
-    const SaveStatus status = saveScriptFile(*output, lines, m_fs);
-    if (status != SaveStatus::Ok) {
-        failure(messageFor(status), *output);
+    const SaveResult saved = saveScript(*output, lines, m_fs);
+    if (saved.status != SaveStatus::Ok) {
+        const std::string reason = saveFailureReason(saved);
+        failure(messageFor(saved), reason.empty() ? *output : *output + ": " + reason);
         return false;
     }
     return true;

@@ -15,6 +15,7 @@
 #include "script/ScriptFile.h"
 #include "script/ShiftJisText.h"
 
+#include <QFile>
 #include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -335,7 +336,7 @@ void VelkanView::loadScript()
     if (!confirmDiscard())
         return;
     m_lyricsPath = path;
-    LyricsLoadResult result = loadLyricsFile(path.toStdString());
+    LyricsLoadResult result = loadLyricsFile(QFile::encodeName(path).toStdString());
     if (result.problem) {
         MessageBox::show(this, QString::fromStdString(
                                    conversionProblemMessage(*result.problem, result.encoding)));
@@ -380,9 +381,10 @@ bool VelkanView::saveScript()
     if (path.isEmpty())
         return false;
     m_wrdPath = path;
-    const SaveStatus status = saveScriptFile(path.toStdString(), m_scriptList.lines());
-    if (status != SaveStatus::Ok) {
-        MessageBox::show(this, QString::fromUtf8(messageFor(status)));
+    // The file system takes the locale's bytes for a name; the message shows it as text.
+    const SaveResult saved = velkan::saveScript(QFile::encodeName(path).toStdString(), m_scriptList.lines());
+    if (saved.status != SaveStatus::Ok) {
+        MessageBox::show(this, QString::fromStdString(saveFailureMessage(saved, path.toStdString())));
         return false;
     }
     m_scriptList.setModified(false);

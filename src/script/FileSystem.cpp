@@ -168,8 +168,10 @@ bool FileSystem::canWrite(const std::string &path) const
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
             return false;
+        }
         // An existing file is written in place where no new one can be made
         // beside it: the file itself must take writing.
         if (S_ISREG(st.st_mode))

@@ -122,11 +122,13 @@ SaveResult saveInPlace(const std::string &target, bool regular, const ScriptLine
                        const FileSystem &fs)
 {
     using Step = SaveResult::Step;
+    errno = 0;
     const int fd = fs.openInPlace(target);
     if (fd < 0)
         return failed(SaveStatus::CannotOpen, Step::Open, errno);
     Step step = Step::None;
     int error = 0;
+    errno = 0;
     if (!writeScriptLines(fd, lines, fs)) {
         step = Step::Write;
         error = errno;
@@ -151,6 +153,8 @@ SaveResult saveScript(const std::string &path, const ScriptLines &lines, const F
 {
     using Step = SaveResult::Step;
     const std::string target = fs.resolveTarget(path);
+    // Each step's errno is its own, never one left over from before.
+    errno = 0;
     if (!fs.canWrite(target))
         return failed(SaveStatus::CannotOpen, Step::Open, errno);
     const FileSystem::TargetInfo info = fs.inspect(target);
@@ -163,6 +167,7 @@ SaveResult saveScript(const std::string &path, const ScriptLines &lines, const F
     const std::string folder =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
     std::string temp;
+    errno = 0;
     const int fd = fs.createTemp(folder, temp);
     if (fd < 0) {
         const int error = errno;
@@ -180,6 +185,7 @@ SaveResult saveScript(const std::string &path, const ScriptLines &lines, const F
     }
     Step step = Step::None;
     int error = 0;
+    errno = 0;
     if (!writeScriptLines(fd, lines, fs))
         step = Step::Write;
     else if (!fs.setPermissions(fd, fs.permissionsOf(target)))
@@ -188,10 +194,12 @@ SaveResult saveScript(const std::string &path, const ScriptLines &lines, const F
         step = Step::Sync;
     if (step != Step::None)
         error = errno;
+    errno = 0;
     if (!fs.close(fd) && step == Step::None) {
         step = Step::Close;
         error = errno;
     }
+    errno = 0;
     if (step == Step::None && !fs.rename(temp, target)) {
         step = Step::Rename;
         error = errno;
@@ -270,26 +278,34 @@ std::string reasonText(int error)
 
 } // namespace
 
+const char *messageFor(const SaveResult &result)
+{
+    if (result.status == SaveStatus::WriteFailed && result.inPlace)
+        return kWriteFailedInPlace;
+    return messageFor(result.status);
+}
+
+std::string saveFailureReason(const SaveResult &result)
+{
+    if (result.status == SaveStatus::Ok || result.step == SaveResult::Step::None)
+        return {};
+    std::string reason = stepText(result.step);
+    const std::string why = reasonText(result.error);
+    if (!why.empty())
+        reason += " (" + why + ")";
+    return reason;
+}
+
 std::string saveFailureMessage(const SaveResult &result, const std::string &path)
 {
     if (result.status == SaveStatus::Ok)
         return {};
-    std::string message;
-    if (result.status == SaveStatus::CannotOpen)
-        message = messages::kCannotOpenWrd;
-    else if (result.inPlace)
-        message = kWriteFailedInPlace;
-    else
-        message = messages::kWriteFailed;
+    std::string message = messageFor(result);
     message += "\n";
     message += path;
-    if (result.step != SaveResult::Step::None) {
-        message += "\n";
-        message += stepText(result.step);
-        const std::string reason = reasonText(result.error);
-        if (!reason.empty())
-            message += " (" + reason + ")";
-    }
+    const std::string reason = saveFailureReason(result);
+    if (!reason.empty())
+        message += "\n" + reason;
     return message;
 }
 

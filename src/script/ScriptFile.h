@@ -77,6 +77,10 @@ SaveStatus saveScriptFile(const std::string &path, const ScriptLines &lines,
 // The message for a failed save (UTF-8): the fixed message, the file, and
 // which step failed and why.
 std::string saveFailureMessage(const SaveResult &result, const std::string &path);
+// Its parts: the fixed message (whether the old file is whole), and which
+// step failed and why (empty when unknown).
+const char *messageFor(const SaveResult &result);
+std::string saveFailureReason(const SaveResult &result);
 
 // Message for a status, in the program's language (UTF-8); empty for Ok.
 const char *messageFor(LoadResult::Status status);

@@ -82,7 +82,8 @@ struct SaveCase {
     const char *name;
     Failure failure;
     bool missingFolder;
-    const char *message;
+    const char *message; // then the file, then this
+    const char *what;
 };
 
 void PrintTo(const SaveCase &c, std::ostream *os)
@@ -91,13 +92,20 @@ void PrintTo(const SaveCase &c, std::ostream *os)
 }
 
 const SaveCase kCases[] = {
-    {"NoSpace", Failure::NoSpace, false, messages::kWriteFailed},
-    {"WriteError", Failure::WriteError, false, messages::kWriteFailed},
-    {"SyncError", Failure::SyncError, false, messages::kWriteFailed},
-    {"CloseError", Failure::CloseError, false, messages::kWriteFailed},
-    {"RenameError", Failure::RenameError, false, messages::kWriteFailed},
-    {"ReadOnlyTarget", Failure::ReadOnlyTarget, false, messages::kCannotOpenWrd},
-    {"MissingFolder", Failure::None, true, messages::kCannotOpenWrd},
+    {"NoSpace", Failure::NoSpace, false, messages::kWriteFailed,
+     "書き込みに失敗しました (ディスクの空きがありません)"},
+    {"WriteError", Failure::WriteError, false, messages::kWriteFailed,
+     "書き込みに失敗しました (入出力エラーです)"},
+    {"SyncError", Failure::SyncError, false, messages::kWriteFailed,
+     "ディスクへの書き出しに失敗しました"},
+    {"CloseError", Failure::CloseError, false, messages::kWriteFailed,
+     "ファイルを閉じる処理に失敗しました"},
+    {"RenameError", Failure::RenameError, false, messages::kWriteFailed,
+     "元のファイルとの置き換えに失敗しました"},
+    {"ReadOnlyTarget", Failure::ReadOnlyTarget, false, messages::kCannotOpenWrd,
+     "ファイルを書き込み用に開けませんでした"},
+    {"MissingFolder", Failure::None, true, messages::kCannotOpenWrd,
+     "ファイルを書き込み用に開けませんでした (フォルダーがありません)"},
 };
 
 class FailingSaveTest : public SeamedTest, public ::testing::WithParamInterface<SaveCase> {
@@ -130,7 +138,8 @@ TEST_P(FailingSaveTest, OldFileWholeMessageClearListUnchanged)
     view.runCommand(cmd::WrdSave);
     FileSystem::setCurrent(nullptr);
 
-    EXPECT_EQ(MessageBox::shownTexts(), QStringList{QString::fromUtf8(c.message)});
+    EXPECT_EQ(MessageBox::shownTexts(),
+              QStringList{QString::fromUtf8(c.message) + u'\n' + target + u'\n' + QString::fromUtf8(c.what)});
     if (c.missingFolder)
         EXPECT_FALSE(QFileInfo::exists(target));
     else

@@ -104,10 +104,12 @@ TEST(ToolNew, FailuresWriteNothingAndLeaveTheOldOutputWhole)
          "velkan-tool: 入力ファイルが開けません: " + dir.file("folder") + "\n"},
         {"output in a missing folder",
          {"new", in, "-o", dir.file("nowhere/x.wrd")},
-         "velkan-tool: WRDファイルが開けません: " + dir.file("nowhere/x.wrd") + "\n"},
+         "velkan-tool: WRDファイルが開けません: " + dir.file("nowhere/x.wrd") +
+             ": ファイルを書き込み用に開けませんでした (フォルダーがありません)\n"},
         {"output is a folder",
          {"new", in, "-o", dir.file("folder")},
-         "velkan-tool: WRDファイルが開けません: " + dir.file("folder") + "\n"},
+         "velkan-tool: WRDファイルが開けません: " + dir.file("folder") +
+             ": ファイルを書き込み用に開けませんでした (フォルダーです)\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -185,10 +185,12 @@ TEST_F(ToolShift, FailuresWriteNothingAndLeaveTheOldOutputWhole)
          "入力ファイルが開けません: " + dir.file("folder")},
         {"output in a missing folder",
          {"shift", "12", in, "-o", dir.file("nowhere/x.wrd")},
-         "WRDファイルが開けません: " + dir.file("nowhere/x.wrd")},
+         "WRDファイルが開けません: " + dir.file("nowhere/x.wrd") +
+             ": ファイルを書き込み用に開けませんでした (フォルダーがありません)"},
         {"output is a folder",
          {"shift", "12", in, "-o", dir.file("folder")},
-         "WRDファイルが開けません: " + dir.file("folder")},
+         "WRDファイルが開けません: " + dir.file("folder") +
+             ": ファイルを書き込み用に開けませんでした (フォルダーです)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

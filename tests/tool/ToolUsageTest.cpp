@@ -181,7 +181,8 @@ TEST(ToolFailure, AFailedSaveKeepsTheOldFileAndReportsNoCount)
         SCOPED_TRACE(args[0]);
         const InProcess r = runWith(disk, args);
         EXPECT_EQ(r.status, VelkanTool::kExitFailure);
-        EXPECT_EQ(r.err, "velkan-tool: " + std::string(messages::kWriteFailed) + ": " + old + "\n");
+        EXPECT_EQ(r.err, "velkan-tool: " + std::string(messages::kWriteFailed) + ": " + old +
+                             ": 元のファイルとの置き換えに失敗しました\n");
         EXPECT_EQ(readBytes(old), "old\r\n");
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
     }
