@@ -1,11 +1,11 @@
 #include "app/VelkanApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/CommandLine.h"
 #include "app/MainFrame.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 
-#include <QCommandLineParser>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -40,19 +40,18 @@ VelkanApp::~VelkanApp()
 
 bool VelkanApp::initInstance()
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Velkan: WRDスクリプト エディタ"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("文書として開くファイル"));
-    parser.process(arguments());
+    CommandLine commandLine(arguments());
+    if (commandLine.versionRequested())
+        commandLine.showVersion();
+    if (commandLine.helpRequested())
+        commandLine.showHelp();
 
     m_frame = new MainFrame;
-    const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty()) {
-        QFile file(files.constFirst());
+    const QString document = commandLine.documentPath();
+    if (!document.isEmpty()) {
+        QFile file(document);
         if (!file.open(QIODevice::ReadOnly)) {
-            MessageBox::show(nullptr, QStringLiteral("%1 を開けません。").arg(files.constFirst()));
+            MessageBox::show(nullptr, QStringLiteral("%1 を開けません。").arg(document));
             return false;
         }
         m_frame->setDocumentTitle(QFileInfo(file).fileName());

@@ -1,0 +1,42 @@
+#include "app/CommandLine.h"
+
+namespace velkan {
+
+CommandLine::CommandLine(const QStringList &arguments)
+    : m_help(m_parser.addHelpOption()), m_version(m_parser.addVersionOption())
+{
+    m_parser.setApplicationDescription(QStringLiteral("Velkan: WRDスクリプト エディタ"));
+    m_parser.addPositionalArgument(QStringLiteral("file"),
+                                   QStringLiteral("文書として開くファイル"));
+    // parse() rather than process(): the latter ends the program at the first
+    // option it does not know. What parse() reports is only about such options.
+    m_parser.parse(arguments);
+}
+
+QString CommandLine::documentPath() const
+{
+    const QStringList files = m_parser.positionalArguments();
+    return files.isEmpty() ? QString() : files.constFirst();
+}
+
+bool CommandLine::helpRequested() const
+{
+    return m_parser.isSet(m_help) || m_parser.isSet(QStringLiteral("help-all"));
+}
+
+bool CommandLine::versionRequested() const
+{
+    return m_parser.isSet(m_version);
+}
+
+void CommandLine::showHelp()
+{
+    m_parser.showHelp();
+}
+
+void CommandLine::showVersion()
+{
+    m_parser.showVersion();
+}
+
+} // namespace velkan
