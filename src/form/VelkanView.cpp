@@ -309,8 +309,29 @@ void VelkanView::layoutBottom(int, int cy)
     const int listW = m_list->width();
     m_helpPanel->setGeometry(12, cy - help.height() - 1, help.width(), help.height());
     m_lineEdit->setGeometry(12, cy - help.height() - edit.height() - 2, edit.width(), edit.height());
-    const int listH = std::max(0, cy - groupH - edit.height() - help.height() - 22);
+    const int listH = std::max(0, cy - heightBesideList());
     m_list->setGeometry(12, groupH + 15, listW, listH);
+}
+
+// What layoutBottom keeps of the form's height for everything but the list.
+int VelkanView::heightBesideList() const
+{
+    return m_fileGroup->height() + m_lineEdit->height() + m_helpPanel->height() + 22;
+}
+
+// None of the controls reaches past the right edge, and the list, the one that
+// gives up height, keeps its frame and a whole scroll bar (arrows and handle).
+QSize VelkanView::minimumSizeHint() const
+{
+    if (!m_fileGroup || !m_list || !m_lineEdit || !m_helpPanel)
+        return QWidget::minimumSizeHint();
+    int right = 0;
+    for (const QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (!w->isWindow())
+            right = std::max(right, w->geometry().right() + 1);
+    }
+    const int listH = m_list->verticalScrollBar()->sizeHint().height() + 2 * m_list->frameWidth();
+    return {right, heightBesideList() + listH};
 }
 
 bool VelkanView::confirmDiscard()

@@ -68,6 +68,8 @@ public:
     // Size of the form as its template lays it out.
     QSize formSize() const { return m_formSize; }
     QSize sizeHint() const override { return m_formSize; }
+    // The smallest size at which every control is whole and visible.
+    QSize minimumSizeHint() const override;
 
     // Remembered paths.
     const QString &lyricsPath() const { return m_lyricsPath; }
@@ -103,6 +105,7 @@ private:
     void buildControls();
     void installAccelerators();
     void layoutBottom(int cx, int cy);
+    int heightBesideList() const;
 
     // Line editing.
     void changeLine();

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 
@@ -222,7 +223,8 @@ TEST_F(FrameTest, MessagePaneFollowsTheMenuHighlight)
     for (const char *name : {"fileMenu", "settingsMenu", "commandMenu", "viewMenu", "helpMenu"}) {
         SCOPED_TRACE(name);
         QMenu *menu = frame->findChild<QMenu *>(QString::fromLatin1(name));
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+        QTest::mouseClick(bar, Qt::LeftButton, {},
+                          bar->actionGeometry(menu->menuAction()).center());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
         for (QAction *a : menu->actions()) {
             if (a->isSeparator())
@@ -244,9 +246,11 @@ TEST_F(FrameTest, MessagePaneFollowsTheMenuHighlight)
     }
     // Closed by choosing an item.
     QMenu *commands = frame->findChild<QMenu *>(QStringLiteral("commandMenu"));
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(commands->menuAction()).center());
+    QTest::mouseClick(bar, Qt::LeftButton, {},
+                      bar->actionGeometry(commands->menuAction()).center());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(commands));
-    QTest::mouseClick(commands, Qt::LeftButton, {}, commands->actionGeometry(commands->actions().constFirst()).center());
+    QTest::mouseClick(commands, Qt::LeftButton, {},
+                      commands->actionGeometry(commands->actions().constFirst()).center());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !commands->isVisible(); }));
     EXPECT_EQ(shown(), "ﾚﾃﾞｨ");
 }
@@ -264,9 +268,11 @@ TEST_F(FrameTest, IndicatorsShowOnlyLocksThatAreOn)
     } cases[] = {
         {{false, false, false, false}, {{}, {}, {}, {}}},
         {{true, std::nullopt, false, true}, {QStringLiteral("ｶﾅ"), {}, {}, QStringLiteral("SCRL")}},
-        {{std::nullopt, true, true, std::nullopt}, {{}, QStringLiteral("CAP"), QStringLiteral("NUM"), {}}},
+        {{std::nullopt, true, true, std::nullopt},
+         {{}, QStringLiteral("CAP"), QStringLiteral("NUM"), {}}},
         {{true, true, true, true},
-         {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")}},
+         {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"),
+          QStringLiteral("SCRL")}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.texts.join(QLatin1Char(',')).toStdString());
@@ -277,11 +283,40 @@ TEST_F(FrameTest, IndicatorsShowOnlyLocksThatAreOn)
                 out << l->text();
             return out;
         };
-        EXPECT_TRUE(QTest::qWaitFor([&] { return texts() == c.texts; }, 3000)) << texts().join(u',').toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return texts() == c.texts; }, 3000))
+            << texts().join(u',').toStdString();
         QCoreApplication::processEvents();
         for (int i = 0; i < indicators.size(); ++i) {
             EXPECT_EQ(indicators[i]->geometry(), lit[i]) << i;
             EXPECT_TRUE(indicators[i]->isEnabled()) << i;
         }
+    }
+}
+
+// Made as small as it goes, in either direction or both, the window still
+// shows every control whole, the list with a row and its whole scroll bar.
+TEST_F(FrameTest, SmallestWindowCutsNoControlOff)
+{
+    view()->scriptList().assign(std::vector<ScriptLine>(100, "@WAIT(1,0);"));
+    ScriptListView *list = view()->listView();
+    const QSize full = frame->size();
+    for (const QSize asked : {QSize(1, 1), QSize(full.width(), 1), QSize(1, full.height())}) {
+        SCOPED_TRACE(testing::Message() << asked.width() << 'x' << asked.height());
+        frame->resize(asked);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return frame->size() == asked.expandedTo(frame->minimumSize()); }));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(frame->rect().contains(view()->geometry()));
+        EXPECT_LE(view()->geometry().bottom(), frame->statusBar()->geometry().top());
+        for (const QWidget *w : view()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!w->isWindow()) {
+                EXPECT_TRUE(view()->rect().contains(w->geometry()))
+                    << w->objectName().toStdString();
+            }
+        }
+        const QScrollBar *bar = list->verticalScrollBar();
+        ASSERT_TRUE(bar->isVisible());
+        EXPECT_GE(bar->height(), bar->sizeHint().height()); // both arrows and the handle
+        EXPECT_GE(list->viewport()->height(), list->sizeHintForRow(0));
     }
 }
