@@ -39,8 +39,8 @@ constexpr TemplateItem kTemplateItems[] = {
 
 const QString kReady = QStringLiteral("ﾚﾃﾞｨ");
 // The lock indicators, in the order of the status bar and of readLockState.
-const QString kIndicatorNames[] = {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"),
-                                   QStringLiteral("SCRL")};
+const QString kIndicatorNames[] = {QStringLiteral("ｶﾅ"), QStringLiteral("CAP"),
+                                   QStringLiteral("NUM"), QStringLiteral("SCRL")};
 
 std::function<LockState()> g_lockStateReader;
 

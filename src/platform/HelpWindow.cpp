@@ -41,7 +41,8 @@ bool HelpWindow::showContents()
         s_window->setOpenExternalLinks(true);
         s_window->resize(640, 560);
         // Closed from the keyboard as other viewers are.
-        for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        for (const QKeySequence &keys :
+             {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
             auto *shortcut = new QShortcut(keys, s_window);
             QObject::connect(shortcut, &QShortcut::activated, s_window, &QWidget::close);
         }

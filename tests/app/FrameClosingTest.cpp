@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <functional>
 
 using namespace velkan;
 using velkan::test::SeamedTest;
@@ -41,23 +42,16 @@ private:
     std::shared_ptr<FakeSequencer> m_fake;
 };
 
-// What exec() returns when the loop was still running a while after the close.
+// What exec() returns when the loop was still running a second after the close.
 constexpr int kStillRunning = 99;
-
-enum class CloseBy { Close, ExitCommand, WindowSystem };
 
 class FrameClosingTest : public SeamedTest {
 protected:
     void SetUp() override
     {
         SeamedTest::SetUp();
-        device = std::make_shared<FakeSequencer>();
         Playback::setSequencerFactory([this] { return std::make_unique<SharedSequencer>(device); });
-        clock = std::make_shared<velkan::test::ManualClock>();
         Playback::setTimeSourceFactory([this] { return clock; });
-        frame = new MainFrame;
-        frame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
     }
     void TearDown() override
     {
@@ -68,93 +62,77 @@ protected:
         SeamedTest::TearDown();
     }
 
-    // A song playing and the manual open: what the frame has to end when it closes.
+    // A frame with a song playing and the manual open: all that closing it has to end.
     void playWithTheManualOpen()
     {
+        if (!frame)
+            frame = new MainFrame;
+        frame->show();
+        frame->view()->scriptList().setModified(false);
         velkan::test::TrackBuilder t;
         t.tempo(0, 500000).timeSignature(0, 4, 2).note(0, 60).endOfTrack(64 * 120);
         device->setSongLength(64);
-        FileDialog::setNextFileName(writeTemp(QStringLiteral("song.mid"), velkan::test::smf(480, {t})));
+        FileDialog::setNextFileName(
+            writeTemp(QStringLiteral("song.mid"), velkan::test::smf(480, {t})));
         frame->view()->runCommand(cmd::MidiLoad);
         frame->view()->runCommand(cmd::Start);
         ASSERT_TRUE(frame->view()->playback()->isPerforming());
         frame->action(cmd::Help)->trigger();
         ASSERT_TRUE(HelpWindow::isOpen());
+        device->clearCalls();
     }
 
-    void closeFrame(CloseBy how)
-    {
-        switch (how) {
-        case CloseBy::Close:
-            frame->close();
-            break;
-        case CloseBy::ExitCommand:
-            frame->action(cmd::Exit)->trigger();
-            break;
-        case CloseBy::WindowSystem:
-            // As the title bar's close button asks it.
-            frame->windowHandle()->close();
-            break;
-        }
-    }
-
-    // Runs the application's event loop, closing the frame from inside it.
-    int runClosingBy(CloseBy how)
-    {
-        QTimer::singleShot(0, qApp, [this, how] {
-            closeFrame(how);
-            QTimer::singleShot(1000, qApp, [] { QCoreApplication::exit(kStillRunning); });
-        });
-        return QCoreApplication::exec();
-    }
-
-    std::shared_ptr<FakeSequencer> device;
-    std::shared_ptr<velkan::test::ManualClock> clock;
+    std::shared_ptr<FakeSequencer> device = std::make_shared<FakeSequencer>();
+    std::shared_ptr<velkan::test::ManualClock> clock =
+        std::make_shared<velkan::test::ManualClock>();
     QPointer<MainFrame> frame;
 };
 
 } // namespace
 
+// Closed as a user closes it, from inside the running event loop: the loop
+// ends, and with it the manual's window, the performance and the device; a
+// Cancel at the unsaved-changes question keeps all of them.
 TEST_F(FrameClosingTest, ClosingTheFrameEndsTheProgram)
 {
     if (HelpWindow::contentsPath().isEmpty())
         GTEST_SKIP() << "the manual is copied beside the editor when it is built";
-    for (CloseBy how : {CloseBy::Close, CloseBy::ExitCommand, CloseBy::WindowSystem}) {
-        SCOPED_TRACE(static_cast<int>(how));
-        if (!frame)
-            frame = new MainFrame;
-        frame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    const struct {
+        const char *how;
+        std::function<void(MainFrame *)> close;
+        bool cancel;
+    } cases[] = {
+        {"close()", [](MainFrame *f) { f->close(); }, false},
+        {"exit command", [](MainFrame *f) { f->action(cmd::Exit)->trigger(); }, false},
+        // As the title bar's close button asks it.
+        {"window system", [](MainFrame *f) { f->windowHandle()->close(); }, false},
+        {"close(), cancelled", [](MainFrame *f) { f->close(); }, true},
+        {"window system, cancelled", [](MainFrame *f) { f->windowHandle()->close(); }, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.how);
         playWithTheManualOpen();
-        device->clearCalls();
+        frame->view()->scriptList().setModified(c.cancel);
+        if (c.cancel)
+            MessageBox::setNextAnswer(MessageBox::Cancel);
+        QTimer stillRunning;
+        stillRunning.setSingleShot(true);
+        QObject::connect(&stillRunning, &QTimer::timeout,
+                         [] { QCoreApplication::exit(kStillRunning); });
+        QTimer::singleShot(0, qApp, [&] {
+            c.close(frame);
+            stillRunning.start(1000);
+        });
 
-        EXPECT_EQ(runClosingBy(how), 0);
-        EXPECT_FALSE(HelpWindow::isOpen());
-        EXPECT_EQ(device->ops(), (std::vector<Op>{Op::Stop, Op::Close}));
-        EXPECT_FALSE(device->isPlaying());
-        EXPECT_FALSE(device->isOpen());
-    }
-}
-
-TEST_F(FrameClosingTest, CancelKeepsEverythingOpen)
-{
-    if (HelpWindow::contentsPath().isEmpty())
-        GTEST_SKIP() << "the manual is copied beside the editor when it is built";
-    for (CloseBy how : {CloseBy::Close, CloseBy::WindowSystem}) {
-        SCOPED_TRACE(static_cast<int>(how));
-        playWithTheManualOpen();
-        frame->view()->scriptList().assign({"changed"});
-        frame->view()->scriptList().setModified(true);
-        device->clearCalls();
-        MessageBox::clearShown();
-        MessageBox::setNextAnswer(MessageBox::Cancel);
-
-        EXPECT_EQ(runClosingBy(how), kStillRunning);
-        EXPECT_EQ(MessageBox::shownTexts().size(), 1);
-        ASSERT_FALSE(frame.isNull());
-        EXPECT_TRUE(frame->isVisible());
-        EXPECT_TRUE(HelpWindow::isOpen());
-        EXPECT_TRUE(frame->view()->playback()->isPerforming());
-        EXPECT_TRUE(device->ops().empty());
+        EXPECT_EQ(QCoreApplication::exec(), c.cancel ? kStillRunning : 0);
+        EXPECT_EQ(HelpWindow::isOpen(), c.cancel);
+        EXPECT_EQ(device->isOpen(), c.cancel);
+        EXPECT_EQ(device->isPlaying(), c.cancel);
+        const std::vector<Op> ended{Op::Stop, Op::Close};
+        EXPECT_EQ(device->ops(), c.cancel ? std::vector<Op>{} : ended);
+        if (c.cancel) {
+            ASSERT_FALSE(frame.isNull());
+            EXPECT_TRUE(frame->isVisible());
+        }
     }
 }

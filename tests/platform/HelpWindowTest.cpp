@@ -43,7 +43,8 @@ TEST(HelpWindowTest, ClosesWithEscapeAndCtrlW)
         ASSERT_NE(window, nullptr);
         QApplication::setActiveWindow(window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, c.key, c.modifiers);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, c.key,
+                        c.modifiers);
         EXPECT_EQ(HelpWindow::isOpen(), !c.closes);
         HelpWindow::close();
         // A closed window goes at the next turn of the event loop; the next case opens a new one.
