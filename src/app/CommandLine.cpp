@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <QCoreApplication>
+
 namespace velkan {
 
 CommandLine::CommandLine(const QStringList &arguments)
@@ -29,14 +31,13 @@ bool CommandLine::versionRequested() const
     return m_parser.isSet(m_version);
 }
 
-void CommandLine::showHelp()
+QString CommandLine::informationText() const
 {
-    m_parser.showHelp();
-}
-
-void CommandLine::showVersion()
-{
-    m_parser.showVersion();
+    if (versionRequested()) {
+        return QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() +
+               u'\n';
+    }
+    return helpRequested() ? m_parser.helpText() : QString();
 }
 
 } // namespace velkan

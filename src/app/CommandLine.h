@@ -19,9 +19,10 @@ public:
     bool helpRequested() const;
     bool versionRequested() const;
 
-    // Print the usage or the version on standard output and end the program.
-    [[noreturn]] void showHelp();
-    [[noreturn]] void showVersion();
+    // What --version or --help asks to be printed instead of starting, as
+    // Qt's parser prints it (the version when both are given); empty when
+    // neither is.
+    QString informationText() const;
 
 private:
     QCommandLineParser m_parser;

@@ -11,6 +11,7 @@
 #include <QTranslator>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 namespace velkan {
 
@@ -38,14 +39,8 @@ VelkanApp::~VelkanApp()
     delete m_frame;
 }
 
-bool VelkanApp::initInstance()
+bool VelkanApp::initInstance(const CommandLine &commandLine)
 {
-    CommandLine commandLine(arguments());
-    if (commandLine.versionRequested())
-        commandLine.showVersion();
-    if (commandLine.helpRequested())
-        commandLine.showHelp();
-
     m_frame = new MainFrame;
     const QString document = commandLine.documentPath();
     if (!document.isEmpty()) {
@@ -66,7 +61,15 @@ MainFrame *VelkanApp::mainFrame() const
 
 int VelkanApp::run()
 {
-    if (!initInstance())
+    const CommandLine commandLine(arguments());
+    const QString information = commandLine.informationText();
+    if (!information.isEmpty()) {
+        // Printed here rather than by the parser, which would exit() past the
+        // application's own teardown.
+        std::fputs(information.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (!initInstance(commandLine))
         return 1;
     m_frame->show();
     return exec();

@@ -5,6 +5,7 @@
 
 namespace velkan {
 
+class CommandLine;
 class MainFrame;
 
 // The application: start-up, the command line and the one main frame.
@@ -17,7 +18,7 @@ public:
     // Builds the main frame for the command line (a file named there is
     // opened as the document: only its name reaches the title). Returns
     // false when that file cannot be opened.
-    bool initInstance();
+    bool initInstance(const CommandLine &commandLine);
     int run();
 
     MainFrame *mainFrame() const;
