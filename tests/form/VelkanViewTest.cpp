@@ -281,9 +281,12 @@ TEST_F(ViewTest, FailedLoadKeepsTheList)
 TEST_F(ViewTest, SaveIntoMissingFolderSaysSo)
 {
     fill({"x"});
-    FileDialog::setNextFileName(m_dir.filePath(QStringLiteral("no/such/dir/out.wrd")));
+    const QString target = m_dir.filePath(QStringLiteral("no/such/dir/out.wrd"));
+    FileDialog::setNextFileName(target);
     view->runCommand(cmd::WrdSave);
-    EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("WRDファイルが開けません")});
+    EXPECT_EQ(MessageBox::shownTexts(),
+              QStringList{QStringLiteral("WRDファイルが開けません\n") + target +
+                          QStringLiteral("\nファイルを書き込み用に開けませんでした (フォルダーがありません)")});
 }
 
 TEST_F(ViewTest, LoadAsksBeforeDiscardingChanges)
