@@ -9,19 +9,10 @@ LyricsLoadResult loadLyricsFile(const std::string &path, const FileSystem &fs)
     LyricsLoadResult result;
     try {
         ByteBlock bytes;
-        switch (fs.readAll(path, bytes)) {
-        case FileSystem::ReadStatus::CannotOpen:
-            result.status = LoadResult::Status::CannotOpen;
+        result.status = readScriptBytes(path, fs, bytes);
+        if (result.status == LoadResult::Status::CannotOpen ||
+            result.status == LoadResult::Status::NoMemory)
             return result;
-        case FileSystem::ReadStatus::TooLarge:
-            result.status = LoadResult::Status::NoMemory;
-            return result;
-        case FileSystem::ReadStatus::ReadError:
-            result.status = LoadResult::Status::ReadError;
-            break;
-        case FileSystem::ReadStatus::Ok:
-            break;
-        }
         result.encoding = detectTextEncoding(bytes.view());
         if (result.encoding == TextEncoding::ShiftJis) {
             result.lines = ScriptLines::fromBlock(std::move(bytes));

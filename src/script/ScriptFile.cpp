@@ -81,6 +81,21 @@ bool writeScriptLines(int fd, const ScriptLines &lines, const FileSystem &fs)
 
 } // namespace
 
+LoadResult::Status readScriptBytes(const std::string &path, const FileSystem &fs, ByteBlock &bytes)
+{
+    switch (fs.readAll(path, bytes)) {
+    case FileSystem::ReadStatus::CannotOpen:
+        return LoadResult::Status::CannotOpen;
+    case FileSystem::ReadStatus::TooLarge:
+        return LoadResult::Status::NoMemory;
+    case FileSystem::ReadStatus::ReadError:
+        return LoadResult::Status::ReadError;
+    case FileSystem::ReadStatus::Ok:
+        break;
+    }
+    return LoadResult::Status::Ok;
+}
+
 LoadResult loadScriptFile(const std::string &path, const FileSystem &fs)
 {
     LoadResult result;
@@ -88,19 +103,10 @@ LoadResult loadScriptFile(const std::string &path, const FileSystem &fs)
     // message rather than filling the memory or ending the program.
     try {
         ByteBlock bytes;
-        switch (fs.readAll(path, bytes)) {
-        case FileSystem::ReadStatus::CannotOpen:
-            result.status = LoadResult::Status::CannotOpen;
+        result.status = readScriptBytes(path, fs, bytes);
+        if (result.status == LoadResult::Status::CannotOpen ||
+            result.status == LoadResult::Status::NoMemory)
             return result;
-        case FileSystem::ReadStatus::TooLarge:
-            result.status = LoadResult::Status::NoMemory;
-            return result;
-        case FileSystem::ReadStatus::ReadError:
-            result.status = LoadResult::Status::ReadError;
-            break;
-        case FileSystem::ReadStatus::Ok:
-            break;
-        }
         result.lines = ScriptLines::fromBlock(std::move(bytes));
         addDefaultHeaderIfNeeded(result.lines);
     } catch (const std::bad_alloc &) {

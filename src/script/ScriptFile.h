@@ -43,6 +43,10 @@ struct LoadResult {
     ScriptLines lines; // on ReadError: the lines read before it; on NoMemory: none
 };
 
+// Reads a file whole into `bytes`: CannotOpen, and NoMemory for a file too
+// large to hold, leave nothing; ReadError keeps the bytes read before it.
+LoadResult::Status readScriptBytes(const std::string &path, const FileSystem &fs, ByteBlock &bytes);
+
 // Reads a lyrics text or a WRD script, header rule applied.
 LoadResult loadScriptFile(const std::string &path, const FileSystem &fs = FileSystem::current());
 
