@@ -26,14 +26,12 @@ std::uint32_t readLe32(std::string_view s, std::size_t i)
 
 // The End of Track meta event ends a track for the sequencer, so the song
 // length stops there even when the chunk holds more.
-constexpr std::uint8_t kEndOfTrack = 0x2F;
-
 std::int64_t trackEndTick(std::string_view events)
 {
     TrackWalker walker(events);
     TrackWalker::MetaEvent meta;
     while (walker.nextMeta(meta)) {
-        if (meta.type == kEndOfTrack)
+        if (meta.type == MetaType::kEndOfTrack)
             break;
     }
     return walker.tick();

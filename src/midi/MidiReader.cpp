@@ -16,8 +16,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 14;
 constexpr std::size_t kFirstEvents = 22;
-constexpr std::uint8_t kTempo = 0x51;
-constexpr std::uint8_t kTimeSignature = 0x58;
 
 std::uint32_t byteAt(std::string_view s, std::size_t i)
 {
@@ -108,9 +106,9 @@ MidiReadResult readMidiImage(std::string_view image)
     // End of Track does not end the walk: only the chunk's end does.
     TrackWalker::MetaEvent meta;
     while (walker.nextMeta(meta)) {
-        if (meta.type == kTempo && meta.data.size() == 3)
+        if (meta.type == MetaType::kTempo && meta.data.size() == 3)
             recordTempo(result, quarterOf(walker.tick(), division), meta.data);
-        else if (meta.type == kTimeSignature && meta.data.size() == 4)
+        else if (meta.type == MetaType::kTimeSignature && meta.data.size() == 4)
             recordMeter(result, quarterOf(walker.tick(), division), meta.data);
     }
     return result;

@@ -56,9 +56,6 @@ std::int64_t barTicksOf(const TimeSignatureEvent &s, int division)
     return std::int64_t{s.numerator} * division * 4 / (std::int64_t{1} << s.denominatorExponent);
 }
 
-constexpr std::uint8_t kTempo = 0x51;
-constexpr std::uint8_t kTimeSignature = 0x58;
-constexpr std::uint8_t kEndOfTrack = 0x2F;
 
 } // namespace
 
@@ -149,13 +146,13 @@ std::optional<SongTimeline> SongTimeline::fromSmf(std::string_view image)
     forEachTrack(smf, [&](std::string_view events) {
         TrackWalker walker(events);
         TrackWalker::MetaEvent meta;
-        while (walker.nextMeta(meta) && meta.type != kEndOfTrack) {
+        while (walker.nextMeta(meta) && meta.type != MetaType::kEndOfTrack) {
             const auto byte = [&meta](std::size_t i) {
                 return static_cast<std::uint32_t>(static_cast<unsigned char>(meta.data[i]));
             };
-            if (meta.type == kTempo && meta.data.size() == 3)
+            if (meta.type == MetaType::kTempo && meta.data.size() == 3)
                 tempos.push_back({walker.tick(), byte(0) << 16 | byte(1) << 8 | byte(2)});
-            else if (meta.type == kTimeSignature && meta.data.size() == 4)
+            else if (meta.type == MetaType::kTimeSignature && meta.data.size() == 4)
                 signatures.push_back(
                     {walker.tick(), static_cast<int>(byte(0)), static_cast<int>(byte(1))});
         }

@@ -9,8 +9,6 @@ namespace velkan {
 
 namespace {
 
-constexpr std::uint8_t kTempo = 0x51;
-constexpr std::uint8_t kEndOfTrack = 0x2F;
 // The longest delta-time a variable-length quantity may carry.
 constexpr std::int64_t kLongestDelta = 0x0FFFFFFF;
 constexpr std::int64_t kLastSteadyTick = std::numeric_limits<std::int32_t>::max();
@@ -75,7 +73,7 @@ std::optional<std::string> steadyTempoCopy(std::string_view smf, const SongTimel
         };
         if (trackCount == 0) {
             at(0);
-            out += std::string{'\xFF', static_cast<char>(kTempo), 3,
+            out += std::string{'\xFF', static_cast<char>(MetaType::kTempo), 3,
                                static_cast<char>(steady::kUsPerQuarter >> 16),
                                static_cast<char>(steady::kUsPerQuarter >> 8),
                                static_cast<char>(steady::kUsPerQuarter)};
@@ -84,7 +82,7 @@ std::optional<std::string> steadyTempoCopy(std::string_view smf, const SongTimel
         TrackWalker::Event event;
         bool ended = false;
         while (!ended && faithful && walker.next(event)) {
-            if (event.kind == TrackWalker::Event::Kind::Meta && event.metaType == kTempo)
+            if (event.kind == TrackWalker::Event::Kind::Meta && event.metaType == MetaType::kTempo)
                 continue;
             if (!at(nearestSteadyTick(timeline, walker.tick())))
                 break;
@@ -98,7 +96,7 @@ std::optional<std::string> steadyTempoCopy(std::string_view smf, const SongTimel
             case TrackWalker::Event::Kind::Meta:
                 out.push_back(static_cast<char>(event.metaType));
                 putVlq(out, static_cast<std::uint32_t>(event.data.size()));
-                ended = event.metaType == kEndOfTrack;
+                ended = event.metaType == MetaType::kEndOfTrack;
                 break;
             }
             out += event.data;

@@ -6,6 +6,13 @@
 
 namespace velkan {
 
+// The meta event types the program reads.
+struct MetaType {
+    static constexpr std::uint8_t kEndOfTrack = 0x2F;
+    static constexpr std::uint8_t kTempo = 0x51;
+    static constexpr std::uint8_t kTimeSignature = 0x58;
+};
+
 // Walks the events of one track chunk front to back the way our reader counts
 // them: delta-times as variable-length quantities, running status by the kind
 // of the last channel or system event, meta and system-exclusive events
