@@ -55,7 +55,6 @@ public:
     std::int32_t currentPosition() const { return m_currentPosition; }
     // The clock's bar and beat now.
     BarBeat beat() const;
-    PeriodicTimer::TimePoint now() const { return m_timer.now(); }
     Sequencer &sequencer() { return *m_sequencer; }
 
 private:

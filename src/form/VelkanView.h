@@ -80,7 +80,6 @@ public:
     // The loaded song's time, bars and beats, for bar arithmetic; null when
     // no song has been read.
     const SongTimeline *loadedTimeline() const { return m_timeline.get(); }
-    const std::shared_ptr<const SongTimeline> &sharedTimeline() const { return m_timeline; }
     void setLoadedTimeline(std::shared_ptr<const SongTimeline> timeline)
     {
         m_timeline = std::move(timeline);
