@@ -1,6 +1,8 @@
 #include "midi/BeatClock.h"
 #include "midi/LyricFollow.h"
 
+#include "TickUnits.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,15 +10,9 @@
 namespace velkan {
 namespace {
 
-constexpr int kDiv = 480;
-constexpr std::int64_t q(double quarters)
-{
-    return static_cast<std::int64_t>(quarters * kDiv);
-}
-constexpr std::int64_t ms(double v)
-{
-    return static_cast<std::int64_t>(v * 1'000'000);
-}
+using test::kDiv;
+using test::ms;
+using test::q;
 
 std::shared_ptr<const SongTimeline> song(std::vector<TempoEvent> tempos,
                                          std::vector<TimeSignatureEvent> signatures)

@@ -2,6 +2,8 @@
 
 #include "SmfBuilder.h"
 
+#include "TickUnits.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -11,15 +13,9 @@ namespace {
 
 using test::TrackBuilder;
 
-constexpr int kDiv = 480;
-constexpr std::int64_t q(double quarters)
-{
-    return static_cast<std::int64_t>(quarters * kDiv);
-}
-constexpr std::int64_t ms(double v)
-{
-    return static_cast<std::int64_t>(v * 1'000'000);
-}
+using test::kDiv;
+using test::ms;
+using test::q;
 
 // Time as the sequencer plays it: tempo events at their exact ticks.
 TEST(SongTimelineTime, EachTempoEventHoldsFromItsExactTick)
