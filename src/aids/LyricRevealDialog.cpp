@@ -10,8 +10,7 @@
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/ShiftJisCodec.h"
-#include "script/Messages.h"
-#include "script/ShiftJisText.h"
+#include "platform/TypedLine.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -256,20 +255,10 @@ std::vector<int> LyricRevealDialog::selectedIndexes() const
 
 std::optional<std::string> LyricRevealDialog::editBytes(QLineEdit *edit)
 {
-    const QString text = edit->text();
-    auto bytes = ShiftJis::encode(text);
-    if (!bytes) {
-        MessageBox::show(this, QStringLiteral("「%1」はShift-JISで表せない文字のため、使えません。")
-                                   .arg(ShiftJis::firstUnencodable(text)));
-        return std::nullopt;
-    }
     // The start edit becomes a line of its own and the end edit the tail of
-    // the end marker's: a pasted line break would split the block.
-    if (!isOneScriptLine(*bytes)) {
-        MessageBox::show(this, QString::fromUtf8(messages::kNotOneLine));
-        return std::nullopt;
-    }
-    return bytes;
+    // the end marker's.
+    return typedScriptLine(this, edit->text(),
+                           QStringLiteral("「%1」はShift-JISで表せない文字のため、使えません。"));
 }
 
 void LyricRevealDialog::appearTiming()

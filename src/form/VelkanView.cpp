@@ -10,10 +10,9 @@
 #include "platform/HelpWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/ShiftJisCodec.h"
+#include "platform/TypedLine.h"
 #include "script/LyricsFile.h"
-#include "script/Messages.h"
 #include "script/ScriptFile.h"
-#include "script/ShiftJisText.h"
 
 #include <QFile>
 #include <QApplication>
@@ -416,18 +415,10 @@ bool VelkanView::saveScript()
 
 bool VelkanView::takeLineEditText(std::string &out)
 {
-    const QString text = m_lineEdit->text();
-    auto bytes = ShiftJis::encode(text);
-    if (!bytes) {
-        MessageBox::show(this, QStringLiteral("「%1」はShift-JISで表せない文字のため、行に入れられません。")
-                                   .arg(ShiftJis::firstUnencodable(text)));
+    auto bytes = typedScriptLine(
+        this, m_lineEdit->text(), QStringLiteral("「%1」はShift-JISで表せない文字のため、行に入れられません。"));
+    if (!bytes)
         return false;
-    }
-    // The box holds one line; a pasted line break would make two on the next load.
-    if (!isOneScriptLine(*bytes)) {
-        MessageBox::show(this, QString::fromUtf8(messages::kNotOneLine));
-        return false;
-    }
     out = std::move(*bytes);
     return true;
 }
