@@ -1,5 +1,6 @@
 #pragma once
 
+#include "aids/core/PaletteColour.h"
 #include "midi/SongTimeline.h"
 #include "script/ScriptList.h"
 
@@ -61,6 +62,10 @@ public:
     void setHelpText(const QString &text);
 
     Playback *playback() const { return m_playback; }
+
+    // The palette colour of this form's session: the palette dialog writes
+    // it, the layout dialog and the PAL template read it.
+    PaletteColour &paletteColour() { return m_paletteColour; }
 
     // Asks before a changed script is discarded. True when the caller may go on.
     bool confirmDiscard();
@@ -131,6 +136,7 @@ private:
     std::map<int, QWidget *> m_controls;
     std::map<int, std::function<void()>> m_handlers;
     QSize m_formSize;
+    PaletteColour m_paletteColour;
 
     std::shared_ptr<const SongTimeline> m_timeline;
     std::string m_editText;
