@@ -1,8 +1,10 @@
 // Script list figures: loading and showing a 1,000,000-line script, saving it,
-// and single-line edits at the top of a long list with the view attached.
+// its line scan, and single-line edits at the top of a long list with the view
+// attached.
 //   build/bench/bench_script [lines]
 #include "form/ScriptListModel.h"
 #include "form/ScriptListView.h"
+#include "script/LineEnds.h"
 #include "script/ScriptFile.h"
 
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -87,6 +90,62 @@ void editBench(int lines)
     std::printf("edit at line 0 of %d lines (median of 50, view attached): insert %.3f ms, delete %.3f ms, "
                 "overwrite %.3f ms\n",
                 lines, median(ins), median(del), median(over));
+}
+
+// The plain way to find the line marks, for comparison: a memchr for the
+// first Ctrl-Z, then one memchr for each LF before it.
+template <class Found>
+void forEachLineMarkByMemchr(std::string_view text, Found &&found)
+{
+    const auto find = [](const char *from, const char *to, char c) {
+        return static_cast<const char *>(std::memchr(from, c, static_cast<std::size_t>(to - from)));
+    };
+    const char *const begin = text.data();
+    const char *const end = begin + text.size();
+    const char *from = begin;
+    while (from < end) {
+        const char *const stop = find(from, end, '\x1A');
+        const char *const limit = stop ? stop : end;
+        while (from < limit) {
+            const char *const lf = find(from, limit, '\n');
+            if (!lf)
+                break;
+            if (!found(static_cast<std::size_t>(lf - begin)))
+                return;
+            from = lf + 1;
+        }
+        if (!stop || !found(static_cast<std::size_t>(stop - begin)))
+            return;
+        from = stop + 1;
+    }
+}
+
+// The loader's line scan against the memchr scan over the whole script text,
+// in turns so that a change of the machine's speed falls on both; medians of 21.
+void scanBench(const std::string &text)
+{
+    std::size_t sums[2] = {};
+    std::vector<double> ms[2];
+    for (int round = 0; round < 21; ++round) {
+        for (int k = 0; k < 2; ++k) {
+            const int which = (round + k) % 2;
+            std::size_t sum = 0;
+            const auto add = [&](std::size_t i) {
+                sum += i;
+                return true;
+            };
+            const auto t = Clock::now();
+            if (which == 0)
+                forEachLineMark(text, add);
+            else
+                forEachLineMarkByMemchr(text, add);
+            ms[which].push_back(msSince(t));
+            sums[which] = sum;
+        }
+    }
+    std::printf("line scan of the script text (median of 21): %.2f ms; a memchr from each line's start "
+                "%.2f ms%s\n",
+                median(ms[0]), median(ms[1]), sums[0] == sums[1] ? "" : " (THE SCANS DISAGREE)");
 }
 
 } // namespace
@@ -171,6 +230,8 @@ int main(int argc, char **argv)
         std::printf("  save %.0f ms; one write + fsync %.0f ms: %.1fx (target <= 3x)\n", median(saveMs),
                     median(rawMs), median(saveMs) / median(rawMs));
     }
+
+    scanBench(text);
 
     editBench(100000);
     editBench(1000000);
