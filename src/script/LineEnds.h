@@ -1,9 +1,6 @@
 #pragma once
 
-#include <bit>
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -13,8 +10,10 @@
 namespace velkan {
 
 // Calls found(i) for the index of every LF and Ctrl-Z in text, in order,
-// until found returns false. Scripts run a million short lines, so this looks
-// at a word of bytes at a time rather than searching again from each line.
+// until found returns false. Scripts run a million short lines, so with SSE2
+// this looks at 16 bytes at once rather than searching again from each line's
+// start: on a 1,000,000-line script it takes a fraction of the time of a
+// memchr from each line's start (bench_script measures both).
 template <class Found>
 void forEachLineMark(std::string_view text, Found &&found)
 {
@@ -35,37 +34,6 @@ void forEachLineMark(std::string_view text, Found &&found)
         }
     }
 #endif
-    for (; i < n; ++i) {
-        if ((bytes[i] == '\n' || bytes[i] == '\x1A') && !found(i))
-            return;
-    }
-}
-
-// The same without vector instructions, eight bytes at a time (on a
-// little-endian machine; elsewhere byte by byte).
-template <class Found>
-void forEachLineMarkPortable(std::string_view text, Found &&found)
-{
-    const char *const bytes = text.data();
-    const std::size_t n = text.size();
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
-    // The high bit of each byte of x that is zero, and of no other (the low
-    // seven bits are added on their own, so no carry crosses a byte).
-    const auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x) & kHigh; };
-    constexpr bool little = std::endian::native == std::endian::little;
-    std::size_t i = 0;
-    for (; little && i + 8 <= n; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        std::uint64_t marks = zeroBytes(word ^ 0x0A0A0A0A0A0A0A0Aull) |
-                              zeroBytes(word ^ 0x1A1A1A1A1A1A1A1Aull);
-        while (marks) {
-            if (!found(i + static_cast<std::size_t>(__builtin_ctzll(marks) >> 3)))
-                return;
-            marks &= marks - 1;
-        }
-    }
     for (; i < n; ++i) {
         if ((bytes[i] == '\n' || bytes[i] == '\x1A') && !found(i))
             return;
