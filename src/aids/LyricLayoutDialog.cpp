@@ -13,6 +13,7 @@
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"
 #include "platform/ShiftJisCodec.h"
+#include "platform/TestAnswers.h"
 
 #include <QEvent>
 #include <QItemSelectionModel>
@@ -21,13 +22,12 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
-#include <deque>
 
 namespace velkan {
 
 namespace {
 
-std::deque<std::function<void(LyricLayoutDialog &)>> g_sessions;
+TestAnswers<std::function<void(LyricLayoutDialog &)>> g_sessions;
 
 constexpr int kFirstLyricIndex = 4; // after the four header lines of a lyrics script
 constexpr int kSpacingMin = 1;
@@ -395,7 +395,7 @@ int LyricLayoutDialog::selectedColour() const
 
 void LyricLayoutDialog::setNextSession(std::function<void(LyricLayoutDialog &)> session)
 {
-    g_sessions.push_back(std::move(session));
+    g_sessions.push(std::move(session));
 }
 
 void LyricLayoutDialog::clearSessions()
@@ -408,14 +408,13 @@ void installLyricLayoutCommand(VelkanView &view)
     paletteColour() = {};
     view.setCommandHandler(cmd::LyricLayout, [&view] {
         LyricLayoutDialog dialog(view);
-        if (g_sessions.empty()) {
+        auto session = g_sessions.take();
+        if (!session) {
             dialog.exec();
             return;
         }
-        auto session = std::move(g_sessions.front());
-        g_sessions.pop_front();
         dialog.show();
-        session(dialog);
+        (*session)(dialog);
         dialog.close();
     });
 }

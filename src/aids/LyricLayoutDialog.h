@@ -72,7 +72,7 @@ public:
 
     // Test seam for the menu command: while sessions are queued, the command
     // shows the dialog, hands it to the next one instead of running it
-    // modally, and closes it afterwards.
+    // modally, and closes it afterwards. resetTestAnswers() empties the queue too.
     static void setNextSession(std::function<void(LyricLayoutDialog &)> session);
     static void clearSessions();
 

@@ -3,12 +3,12 @@
 #include "aids/PaletteSwatch.h"
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"
+#include "platform/TestAnswers.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
-#include <deque>
 
 namespace velkan {
 
@@ -22,7 +22,7 @@ struct QueuedAnswer {
     bool accepted;
     std::optional<PaletteColour> colour;
 };
-std::deque<QueuedAnswer> g_answers;
+TestAnswers<QueuedAnswer> g_answers;
 
 // Where a bar goes for a scroll action. Qt has already moved the slider
 // position by its own steps (a page would be 10); only the thumb's position
@@ -148,22 +148,20 @@ void PaletteDialog::onBarsMoved()
 bool PaletteDialog::ask(QWidget *parent)
 {
     PaletteDialog dialog(parent);
-    if (!g_answers.empty()) {
-        const QueuedAnswer answer = g_answers.front();
-        g_answers.pop_front();
-        if (answer.colour) {
-            dialog.m_bars[Red]->setValue(answer.colour->red);
-            dialog.m_bars[Green]->setValue(answer.colour->green);
-            dialog.m_bars[Blue]->setValue(answer.colour->blue);
+    if (const std::optional<QueuedAnswer> answer = g_answers.take()) {
+        if (answer->colour) {
+            dialog.m_bars[Red]->setValue(answer->colour->red);
+            dialog.m_bars[Green]->setValue(answer->colour->green);
+            dialog.m_bars[Blue]->setValue(answer->colour->blue);
         }
-        return answer.accepted;
+        return answer->accepted;
     }
     return dialog.exec() == QDialog::Accepted;
 }
 
 void PaletteDialog::setNextAnswer(bool accepted, std::optional<PaletteColour> colour)
 {
-    g_answers.push_back({accepted, colour});
+    g_answers.push({accepted, colour});
 }
 
 void PaletteDialog::clearAnswers()

@@ -50,6 +50,7 @@ public:
     // Test seam: while answers are queued, ask() shows nothing. It builds the
     // dialog, moves the bars to `colour` when one is given (so the shared colour
     // follows as it would), and ends with OK or Cancel as queued.
+    // resetTestAnswers() empties the queue too.
     static void setNextAnswer(bool accepted, std::optional<PaletteColour> colour = std::nullopt);
     static void clearAnswers();
 

@@ -7,6 +7,7 @@
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
+#include "platform/TestAnswers.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -14,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
-#include <deque>
 
 namespace velkan {
 
@@ -24,7 +24,7 @@ struct QueuedAnswer {
     bool accepted;
     int choice;
 };
-std::deque<QueuedAnswer> g_answers;
+TestAnswers<QueuedAnswer> g_answers;
 
 // Shifts the @WAIT lines of the list in place, line by line, so the view keeps
 // its selection; returns how many were held at the song's start.
@@ -118,12 +118,10 @@ void TimingOffsetDialog::startOver()
 std::optional<int> TimingOffsetDialog::ask(QWidget *parent)
 {
     TimingOffsetDialog dialog(parent);
-    if (!g_answers.empty()) {
-        const QueuedAnswer answer = g_answers.front();
-        g_answers.pop_front();
-        if (QRadioButton *r = dialog.radio(answer.choice))
+    if (const std::optional<QueuedAnswer> answer = g_answers.take()) {
+        if (QRadioButton *r = dialog.radio(answer->choice))
             r->click();
-        if (!answer.accepted)
+        if (!answer->accepted)
             return std::nullopt;
         return dialog.choice();
     }
@@ -134,7 +132,7 @@ std::optional<int> TimingOffsetDialog::ask(QWidget *parent)
 
 void TimingOffsetDialog::setNextAnswer(bool accepted, int choice)
 {
-    g_answers.push_back({accepted, choice});
+    g_answers.push({accepted, choice});
 }
 
 void TimingOffsetDialog::clearAnswers()

@@ -30,6 +30,7 @@ public:
 
     // Test seam: while answers are queued, ask() shows nothing; it builds the
     // dialog, clicks the radio button of `choice` and ends as queued.
+    // resetTestAnswers() empties the queue too.
     static void setNextAnswer(bool accepted, int choice = 1);
     static void clearAnswers();
 

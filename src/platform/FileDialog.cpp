@@ -1,26 +1,25 @@
 #include "platform/FileDialog.h"
 
+#include "platform/TestAnswers.h"
+
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QRegularExpression>
-#include <deque>
 
 namespace velkan {
 namespace {
 bool g_testMode = false;
-std::deque<QString> g_names;
 QStringList g_lastFilters;
+TestAnswers<QString> g_names([] {
+    g_testMode = false;
+    g_lastFilters.clear();
+});
 
 QString run(QWidget *parent, const QStringList &filters, QFileDialog::AcceptMode mode)
 {
     g_lastFilters = filters;
-    if (g_testMode) {
-        if (g_names.empty())
-            return {};
-        QString name = g_names.front();
-        g_names.pop_front();
-        return name;
-    }
+    if (g_testMode)
+        return g_names.take().value_or(QString());
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
@@ -81,7 +80,7 @@ void FileDialog::setTestMode(bool on)
 
 void FileDialog::setNextFileName(const QString &name)
 {
-    g_names.push_back(name);
+    g_names.push(name);
 }
 
 QStringList FileDialog::lastFilters()

@@ -23,8 +23,13 @@ public:
     // Sets the filters on a dialog so that its file list follows them.
     static void configure(QFileDialog &dialog, const QStringList &filters);
 
+    // Test seam: in test mode no dialog is shown and each call returns the
+    // next queued name, or an empty one (Cancel) when none is queued. Turning
+    // test mode on or off empties the queue; resetTestAnswers() also ends test
+    // mode and forgets the last filters.
     static void setTestMode(bool on);
     static void setNextFileName(const QString &name);
+    // The filters of the last open or save call, shown or answered.
     static QStringList lastFilters();
 };
 

@@ -1,22 +1,22 @@
 #include "platform/MessageBox.h"
 
+#include "platform/TestAnswers.h"
+
 #include <QMessageBox>
 #include <QPushButton>
-#include <deque>
 
 namespace velkan {
 namespace {
 bool g_testMode = false;
-std::deque<MessageBox::Answer> g_answers;
 QStringList g_shown;
+TestAnswers<MessageBox::Answer> g_answers([] {
+    g_testMode = false;
+    g_shown.clear();
+});
 
 MessageBox::Answer takeAnswer(MessageBox::Answer fallback)
 {
-    if (g_answers.empty())
-        return fallback;
-    const auto a = g_answers.front();
-    g_answers.pop_front();
-    return a;
+    return g_answers.take().value_or(fallback);
 }
 } // namespace
 
@@ -61,7 +61,7 @@ void MessageBox::setTestMode(bool on)
 
 void MessageBox::setNextAnswer(Answer answer)
 {
-    g_answers.push_back(answer);
+    g_answers.push(answer);
 }
 
 QStringList MessageBox::shownTexts()

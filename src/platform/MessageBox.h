@@ -18,8 +18,10 @@ public:
     // "The script has changed: save it?" Save / Discard / Cancel.
     static Answer askSaveChanges(QWidget *parent);
 
-    // Test seam: while answers are queued, no box is shown; each call takes
-    // the next answer (Ok when the queue runs dry) and records its text.
+    // Test seam: in test mode no box is shown; each call records its text and
+    // takes the next queued answer (when none is queued, show() goes on and
+    // askSaveChanges() answers Cancel). Turning test mode on or off empties
+    // the queue and the record; resetTestAnswers() ends test mode as well.
     static void setTestMode(bool on);
     static void setNextAnswer(Answer answer);
     static QStringList shownTexts();
