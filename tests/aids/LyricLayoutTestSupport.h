@@ -41,8 +41,6 @@ protected:
     {
         SeamedTest::SetUp();
         QApplication::setStyle(QStringLiteral("Fusion"));
-        PaletteDialog::clearAnswers();
-        LyricLayoutDialog::clearSessions();
         view = std::make_unique<VelkanView>();
         installLyricLayoutCommand(*view);
         view->show();
@@ -50,8 +48,6 @@ protected:
     void TearDown() override
     {
         dialog.reset();
-        PaletteDialog::clearAnswers();
-        LyricLayoutDialog::clearSessions();
         SeamedTest::TearDown();
     }
     void open(std::vector<ScriptLine> lines = lyricsScript())

@@ -20,7 +20,6 @@ protected:
     void SetUp() override
     {
         SeamedTest::SetUp();
-        PaletteDialog::clearAnswers();
         paletteColour() = {7, 7, 7};
         view = std::make_unique<VelkanView>();
         installCommandTemplateCommands(*view);
@@ -28,11 +27,6 @@ protected:
         view->scriptList().assign({"@WAIT(1,0);", "lyric", "@COLOR(32);"});
         view->scriptList().setModified(false);
         view->selectLine(1);
-    }
-    void TearDown() override
-    {
-        PaletteDialog::clearAnswers();
-        SeamedTest::TearDown();
     }
     QStringList helpBlocks() const
     {

@@ -20,14 +20,8 @@ protected:
     void SetUp() override
     {
         SeamedTest::SetUp();
-        TimingOffsetDialog::clearAnswers();
         view = std::make_unique<VelkanView>();
         installTimingOffsetCommand(*view);
-    }
-    void TearDown() override
-    {
-        TimingOffsetDialog::clearAnswers();
-        SeamedTest::TearDown();
     }
     // A song in numerator / 2^exponent from its first tick.
     void loadSongIn(int numerator, int exponent = 2)

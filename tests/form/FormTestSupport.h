@@ -2,6 +2,7 @@
 
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/TestAnswers.h"
 
 #include <gtest/gtest.h>
 
@@ -12,19 +13,17 @@
 
 namespace velkan::test {
 
-// Answers every message box and file dialog through the seams.
+// Answers every message box and file dialog through the seams, and starts
+// and ends with every queue of test answers empty.
 class SeamedTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        resetTestAnswers();
         MessageBox::setTestMode(true);
         FileDialog::setTestMode(true);
     }
-    void TearDown() override
-    {
-        MessageBox::setTestMode(false);
-        FileDialog::setTestMode(false);
-    }
+    void TearDown() override { resetTestAnswers(); }
     QString writeTemp(const QString &name, const std::string &bytes)
     {
         const QString path = m_dir.filePath(name);
