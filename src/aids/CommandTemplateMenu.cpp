@@ -10,8 +10,9 @@ namespace velkan {
 
 void CommandTemplateMenu::apply(VelkanView &view, const CommandTemplate &entry)
 {
-    const bool accepted = buildsFromPalette(entry) && PaletteDialog::ask(&view);
-    const std::string line = templateLineFor(entry, accepted, paletteColour());
+    PaletteColour &colour = view.paletteColour();
+    const bool accepted = buildsFromPalette(entry) && PaletteDialog::ask(&view, colour);
+    const std::string line = templateLineFor(entry, accepted, colour);
     const std::string help = helpText(entry);
     view.setLineEditText(line);
     view.setHelpText(QString::fromUtf8(help.data(), static_cast<qsizetype>(help.size())));
@@ -19,7 +20,6 @@ void CommandTemplateMenu::apply(VelkanView &view, const CommandTemplate &entry)
 
 void installCommandTemplateCommands(VelkanView &view)
 {
-    paletteColour() = {};
     for (const CommandTemplate &entry : commandTemplates()) {
         const CommandTemplate *item = &entry;
         view.setCommandHandler(entry.commandId,

@@ -7,7 +7,8 @@ struct CommandTemplate;
 
 // The "コマンド(&C)" menu: each item puts its command's template line into the
 // line edit box and its help lines into the help panel, and gives the line
-// edit box the focus. PAL builds its line from the palette dialog's colour.
+// edit box the focus. PAL builds its line from the view's palette colour, as
+// the palette dialog leaves it.
 // The script list, its selection and playback are never touched.
 class CommandTemplateMenu {
 public:
@@ -15,8 +16,7 @@ public:
     static void apply(VelkanView &view, const CommandTemplate &entry);
 };
 
-// Registers the handlers of command ids 32772 .. 32790 on the view, and sets
-// the shared palette colour back to black as the main form starts.
+// Registers the handlers of command ids 32772 .. 32790 on the view.
 void installCommandTemplateCommands(VelkanView &view);
 
 } // namespace velkan

@@ -321,19 +321,20 @@ void LyricLayoutDialog::confirmColour()
 
 void LyricLayoutDialog::chooseBackground()
 {
-    if (PaletteDialog::ask(this)) {
-        m_background = toQColor(screenColour(paletteColour()));
+    PaletteColour &colour = m_view.paletteColour();
+    if (PaletteDialog::ask(this, colour)) {
+        m_background = toQColor(screenColour(colour));
         m_preview->fillWithOutline(m_background);
-        insertLine(backgroundPaletteLine(paletteColour()));
+        insertLine(backgroundPaletteLine(colour));
     }
     setPrompt(QStringLiteral("配置する歌詞をリストボックスから選択(ダブルクリック)して下さい"));
 }
 
 void LyricLayoutDialog::clearPreview()
 {
-    // The shared colour, not the background set last: a cancelled palette
-    // dialog still leaves its colour here.
-    m_preview->fillWithOutline(toQColor(screenColour(paletteColour())));
+    // The form's palette colour, not the background set last: a cancelled
+    // palette dialog still leaves its colour there.
+    m_preview->fillWithOutline(toQColor(screenColour(m_view.paletteColour())));
 }
 
 void LyricLayoutDialog::deleteAt(int caret)
@@ -405,7 +406,6 @@ void LyricLayoutDialog::clearSessions()
 
 void installLyricLayoutCommand(VelkanView &view)
 {
-    paletteColour() = {};
     view.setCommandHandler(cmd::LyricLayout, [&view] {
         LyricLayoutDialog dialog(view);
         auto session = g_sessions.take();

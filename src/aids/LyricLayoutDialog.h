@@ -128,8 +128,8 @@ private:
     bool m_colourPressChanged = false;
 };
 
-// Registers command 32771 "歌詞表示位置の設定" on the view (and sets the shared
-// palette colour back to black as the main form starts).
+// Registers command 32771 "歌詞表示位置の設定" on the view. The background
+// button edits the view's palette colour, the one the PAL template reads.
 void installLyricLayoutCommand(VelkanView &view);
 
 } // namespace velkan

@@ -61,13 +61,8 @@ QColor toQColor(const Rgb8 &c)
 
 } // namespace
 
-PaletteColour &paletteColour()
-{
-    static PaletteColour colour;
-    return colour;
-}
-
-PaletteDialog::PaletteDialog(QWidget *parent) : QDialog(parent)
+PaletteDialog::PaletteDialog(PaletteColour &colour, QWidget *parent)
+    : QDialog(parent), m_colour(colour)
 {
     setObjectName(QStringLiteral("paletteDialog"));
     setFont(Fonts::formFont());
@@ -80,7 +75,7 @@ PaletteDialog::PaletteDialog(QWidget *parent) : QDialog(parent)
 
     static constexpr const char *kNames[] = {"red", "green", "blue"};
     static constexpr const char16_t *kCaptions[] = {u"R", u"G", u"B"};
-    const PaletteColour start = paletteColour();
+    const PaletteColour start = m_colour;
     const int values[] = {start.red, start.green, start.blue};
     for (int c = Red; c <= Blue; ++c) {
         const int y = 8 + 15 * c;
@@ -137,17 +132,16 @@ void PaletteDialog::onAction(Component c, int action)
 
 void PaletteDialog::onBarsMoved()
 {
-    PaletteColour &colour = paletteColour();
-    colour = {m_bars[Red]->value(), m_bars[Green]->value(), m_bars[Blue]->value()};
-    const int values[] = {colour.red, colour.green, colour.blue};
+    m_colour = {m_bars[Red]->value(), m_bars[Green]->value(), m_bars[Blue]->value()};
+    const int values[] = {m_colour.red, m_colour.green, m_colour.blue};
     for (int c = Red; c <= Blue; ++c)
         m_values[c]->setText(valueText(values[c]));
-    m_swatch->setColour(toQColor(screenColour(colour)));
+    m_swatch->setColour(toQColor(screenColour(m_colour)));
 }
 
-bool PaletteDialog::ask(QWidget *parent)
+bool PaletteDialog::ask(QWidget *parent, PaletteColour &colour)
 {
-    PaletteDialog dialog(parent);
+    PaletteDialog dialog(colour, parent);
     if (const std::optional<QueuedAnswer> answer = g_answers.take()) {
         if (answer->colour) {
             dialog.m_bars[Red]->setValue(answer->colour->red);

@@ -14,13 +14,11 @@ namespace velkan {
 
 class PaletteSwatch;
 
-// The one palette colour of the run. The dialog writes it the moment a bar
-// moves; the PAL template and the lyric layout dialog read it.
-PaletteColour &paletteColour();
-
-// Sets one colour as three 4-bit components with three scroll bars while a
-// swatch shows it. Cancel does not restore the colour: it only tells the
-// caller not to use it now.
+// Sets a colour as three 4-bit components with three scroll bars while a
+// swatch shows it. The colour is the caller's (the main form keeps one for its
+// session, which the PAL template and the lyric layout dialog read): the bars
+// start from it and write it the moment they move. Cancel does not restore
+// the colour: it only tells the caller not to use it now.
 class PaletteDialog : public QDialog {
     Q_OBJECT
 public:
@@ -35,7 +33,7 @@ public:
     };
     enum Component { Red, Green, Blue };
 
-    explicit PaletteDialog(QWidget *parent = nullptr);
+    explicit PaletteDialog(PaletteColour &colour, QWidget *parent = nullptr);
 
     QScrollBar *bar(Component c) const { return m_bars[c]; }
     QLabel *valueLabel(Component c) const { return m_values[c]; }
@@ -43,13 +41,13 @@ public:
     QPushButton *okButton() const { return m_ok; }
     QPushButton *cancelButton() const { return m_cancel; }
 
-    // Runs the dialog modally over parent. True when it was closed with OK;
-    // either way paletteColour() holds the colour shown last.
-    static bool ask(QWidget *parent);
+    // Runs the dialog modally over parent on colour. True when it was closed
+    // with OK; either way colour holds the colour shown last.
+    static bool ask(QWidget *parent, PaletteColour &colour);
 
     // Test seam: while answers are queued, ask() shows nothing. It builds the
-    // dialog, moves the bars to `colour` when one is given (so the shared colour
-    // follows as it would), and ends with OK or Cancel as queued.
+    // dialog, moves the bars to `colour` when one is given (so the caller's
+    // colour follows as it would), and ends with OK or Cancel as queued.
     // resetTestAnswers() empties the queue too.
     static void setNextAnswer(bool accepted, std::optional<PaletteColour> colour = std::nullopt);
     static void clearAnswers();
@@ -58,6 +56,7 @@ private:
     void onAction(Component c, int action);
     void onBarsMoved();
 
+    PaletteColour &m_colour;
     std::array<QScrollBar *, 3> m_bars{};
     std::array<QLabel *, 3> m_values{};
     PaletteSwatch *m_swatch = nullptr;

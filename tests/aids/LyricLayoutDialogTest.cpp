@@ -1,6 +1,8 @@
 #include "LyricLayoutTestSupport.h"
 
+#include "aids/CommandTemplateMenu.h"
 #include "aids/LyricLayoutUpDown.h"
+#include "aids/core/CommandTemplates.h"
 #include "form/CommandIds.h"
 
 #include <QLabel>
@@ -332,9 +334,7 @@ TEST_F(LayoutDialogTest, EscapeClosesAndChangesNothing)
 TEST_F(LayoutDialogTest, MenuCommandOpensAFreshDialogOverTheScript)
 {
     view->scriptList().assign(lyricsScript());
-    paletteColour() = {3, 3, 3};
-    installLyricLayoutCommand(*view);
-    EXPECT_EQ(paletteColour(), PaletteColour{});
+    EXPECT_EQ(view->paletteColour(), PaletteColour{});
     int sessions = 0;
     for (int run = 0; run < 2; ++run) {
         LyricLayoutDialog::setNextSession([&](LyricLayoutDialog &d) {
@@ -351,4 +351,31 @@ TEST_F(LayoutDialogTest, MenuCommandOpensAFreshDialogOverTheScript)
     EXPECT_EQ(sessions, 2);
     EXPECT_EQ(view->scriptList().lines(),
               withLines(lyricsScript(), 4, {"@LOCATE(3;10);", "@LOCATE(3;10);"}));
+}
+
+TEST_F(LayoutDialogTest, TheBackgroundIsTheFormsPaletteColourForThePalTemplateToo)
+{
+    installCommandTemplateCommands(*view);
+    struct Case {
+        bool accepted;
+        PaletteColour colour;
+        QString palLine; // the PAL template's line, its own dialog accepted unchanged
+    };
+    const Case cases[] = {
+        {true, {0, 0, 8}, QStringLiteral("@PAL(008,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);")},
+        // Cancelled, the layout dialog writes nothing but the form keeps the colour.
+        {false, {15, 4, 0}, QStringLiteral("@PAL(F40,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.palLine.toStdString());
+        open();
+        PaletteDialog::setNextAnswer(c.accepted, c.colour);
+        clickButton(LyricLayoutDialog::BackgroundButton);
+        EXPECT_EQ(view->paletteColour(), c.colour);
+        EXPECT_EQ(mainLines().size(), lyricsScript().size() + (c.accepted ? 1 : 0));
+
+        PaletteDialog::setNextAnswer(true);
+        ASSERT_TRUE(view->runCommand(kPaletteCommandId));
+        EXPECT_EQ(view->lineEdit()->text(), c.palLine);
+    }
 }

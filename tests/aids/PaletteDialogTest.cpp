@@ -20,10 +20,11 @@ protected:
     void SetUp() override
     {
         QApplication::setStyle(QStringLiteral("Fusion"));
-        paletteColour() = {};
         PaletteDialog::clearAnswers();
     }
     void TearDown() override { PaletteDialog::clearAnswers(); }
+    // The colour the dialogs edit, as a main form holds it for its session.
+    PaletteColour colour;
 };
 
 QPoint centreOf(QScrollBar *bar, QStyle::SubControl part)
@@ -48,8 +49,8 @@ QPoint centreOf(QScrollBar *bar, QStyle::SubControl part)
 
 TEST_F(PaletteDialogTest, SetUpShowsTheSharedColour)
 {
-    paletteColour() = {10, 15, 0};
-    PaletteDialog dialog;
+    colour = {10, 15, 0};
+    PaletteDialog dialog(colour);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("パッレト設定ダイアログ"));
     EXPECT_EQ(dialog.valueLabel(PaletteDialog::Red)->text(), QStringLiteral("(A)"));
     EXPECT_EQ(dialog.valueLabel(PaletteDialog::Green)->text(), QStringLiteral("(F)"));
@@ -90,7 +91,7 @@ TEST_F(PaletteDialogTest, EveryScrollActionMovesByItsOwnStepAndClamps)
     };
     for (auto component : {PaletteDialog::Red, PaletteDialog::Green, PaletteDialog::Blue}) {
         for (const Case &c : cases) {
-            PaletteDialog dialog;
+            PaletteDialog dialog(colour);
             QScrollBar *bar = dialog.bar(component);
             bar->setValue(c.start);
             bar->triggerAction(c.action);
@@ -100,7 +101,7 @@ TEST_F(PaletteDialogTest, EveryScrollActionMovesByItsOwnStepAndClamps)
             EXPECT_EQ(bar->sliderPosition(), c.expected);
             EXPECT_EQ(dialog.valueLabel(component)->text(),
                       QStringLiteral("(%1)").arg(c.expected, 0, 16).toUpper());
-            const PaletteColour now = paletteColour();
+            const PaletteColour now = colour;
             const int values[] = {now.red, now.green, now.blue};
             EXPECT_EQ(values[component], c.expected);
             EXPECT_EQ(dialog.swatch()->colour(),
@@ -111,12 +112,12 @@ TEST_F(PaletteDialogTest, EveryScrollActionMovesByItsOwnStepAndClamps)
 
 TEST_F(PaletteDialogTest, DraggingTheThumbFollowsIt)
 {
-    PaletteDialog dialog;
+    PaletteDialog dialog(colour);
     QScrollBar *bar = dialog.bar(PaletteDialog::Blue);
     bar->setSliderDown(true);
     bar->setSliderPosition(12);
     EXPECT_EQ(dialog.valueLabel(PaletteDialog::Blue)->text(), QStringLiteral("(C)"));
-    EXPECT_EQ(paletteColour(), (PaletteColour{0, 0, 12}));
+    EXPECT_EQ(colour, (PaletteColour{0, 0, 12}));
     EXPECT_EQ(dialog.swatch()->colour(), QColor(0, 0, 192));
     bar->setSliderDown(false);
     EXPECT_EQ(bar->value(), 12);
@@ -124,7 +125,7 @@ TEST_F(PaletteDialogTest, DraggingTheThumbFollowsIt)
 
 TEST_F(PaletteDialogTest, MouseClicksOnArrowAndTroughStepByOneAndTwo)
 {
-    PaletteDialog dialog;
+    PaletteDialog dialog(colour);
     dialog.show();
     QScrollBar *bar = dialog.bar(PaletteDialog::Red);
     QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(bar, QStyle::SC_ScrollBarAddLine));
@@ -134,14 +135,14 @@ TEST_F(PaletteDialogTest, MouseClicksOnArrowAndTroughStepByOneAndTwo)
     EXPECT_EQ(bar->value(), 3);
     QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(bar, QStyle::SC_ScrollBarSubLine));
     EXPECT_EQ(bar->value(), 2);
-    EXPECT_EQ(paletteColour().red, 2);
+    EXPECT_EQ(colour.red, 2);
     EXPECT_EQ(dialog.valueLabel(PaletteDialog::Red)->text(), QStringLiteral("(2)"));
 }
 
 TEST_F(PaletteDialogTest, SwatchIsTheScreenColourInsideABlackOutline)
 {
-    paletteColour() = {15, 8, 0};
-    PaletteDialog dialog;
+    colour = {15, 8, 0};
+    PaletteDialog dialog(colour);
     dialog.show();
     const QImage image = dialog.swatch()->grab().toImage();
     ASSERT_FALSE(image.isNull());
@@ -154,15 +155,15 @@ TEST_F(PaletteDialogTest, SwatchIsTheScreenColourInsideABlackOutline)
 TEST_F(PaletteDialogTest, CancelKeepsTheMovedColourForTheNextOpening)
 {
     {
-        PaletteDialog dialog;
+        PaletteDialog dialog(colour);
         dialog.show();
         dialog.bar(PaletteDialog::Green)->triggerAction(QAbstractSlider::SliderToMaximum);
         dialog.bar(PaletteDialog::Blue)->triggerAction(QAbstractSlider::SliderPageStepAdd);
         dialog.cancelButton()->click();
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
     }
-    EXPECT_EQ(paletteColour(), (PaletteColour{0, 15, 2}));
-    PaletteDialog again;
+    EXPECT_EQ(colour, (PaletteColour{0, 15, 2}));
+    PaletteDialog again(colour);
     EXPECT_EQ(again.bar(PaletteDialog::Green)->value(), 15);
     EXPECT_EQ(again.valueLabel(PaletteDialog::Blue)->text(), QStringLiteral("(2)"));
 }
@@ -172,10 +173,10 @@ TEST_F(PaletteDialogTest, QueuedAnswersMoveTheBarsAndEndAsAsked)
     PaletteDialog::setNextAnswer(false, PaletteColour{1, 2, 3});
     PaletteDialog::setNextAnswer(true);
     PaletteDialog::setNextAnswer(true, PaletteColour{4, 5, 6});
-    EXPECT_FALSE(PaletteDialog::ask(nullptr));
-    EXPECT_EQ(paletteColour(), (PaletteColour{1, 2, 3}));
-    EXPECT_TRUE(PaletteDialog::ask(nullptr));
-    EXPECT_EQ(paletteColour(), (PaletteColour{1, 2, 3}));
-    EXPECT_TRUE(PaletteDialog::ask(nullptr));
-    EXPECT_EQ(paletteColour(), (PaletteColour{4, 5, 6}));
+    EXPECT_FALSE(PaletteDialog::ask(nullptr, colour));
+    EXPECT_EQ(colour, (PaletteColour{1, 2, 3}));
+    EXPECT_TRUE(PaletteDialog::ask(nullptr, colour));
+    EXPECT_EQ(colour, (PaletteColour{1, 2, 3}));
+    EXPECT_TRUE(PaletteDialog::ask(nullptr, colour));
+    EXPECT_EQ(colour, (PaletteColour{4, 5, 6}));
 }

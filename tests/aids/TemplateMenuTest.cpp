@@ -20,7 +20,6 @@ protected:
     void SetUp() override
     {
         SeamedTest::SetUp();
-        paletteColour() = {7, 7, 7};
         view = std::make_unique<VelkanView>();
         installCommandTemplateCommands(*view);
         view->show();
@@ -43,9 +42,20 @@ const QString kDefaultPal =
 
 } // namespace
 
-TEST_F(TemplateMenuTest, InstallingStartsTheSharedColourAtBlack)
+TEST_F(TemplateMenuTest, EachFormStartsItsOwnColourAtBlack)
 {
-    EXPECT_EQ(paletteColour(), PaletteColour{});
+    PaletteDialog::setNextAnswer(true, PaletteColour{7, 7, 7});
+    view->runCommand(kPaletteCommandId);
+    ASSERT_EQ(view->paletteColour(), (PaletteColour{7, 7, 7}));
+
+    VelkanView next;
+    installCommandTemplateCommands(next);
+    EXPECT_EQ(next.paletteColour(), PaletteColour{});
+    PaletteDialog::setNextAnswer(true);
+    next.runCommand(kPaletteCommandId);
+    EXPECT_EQ(next.lineEdit()->text(),
+              QStringLiteral("@PAL(000,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);"));
+    EXPECT_EQ(view->paletteColour(), (PaletteColour{7, 7, 7}));
 }
 
 TEST_F(TemplateMenuTest, EveryItemFillsBothBoxesAndNeverTouchesTheList)
@@ -129,6 +139,6 @@ TEST_F(TemplateMenuTest, PalBuildsItsLineFromTheDialogsAnswer)
         EXPECT_EQ(view->lineEdit()->text(), c.expected);
         EXPECT_EQ(helpBlocks().size(), 3);
         // Cancel only declines the colour; the dialog keeps it for next time.
-        EXPECT_EQ(paletteColour(), c.colour);
+        EXPECT_EQ(view->paletteColour(), c.colour);
     }
 }

@@ -20,6 +20,8 @@ TEST(TestAnswersReset, OneCallEmptiesEverySeam)
     VelkanView view;
     installLyricLayoutCommand(view);
     view.show();
+    PaletteColour colour;
+
     struct Case {
         const char *seam;
         std::function<void()> leave;
@@ -28,9 +30,9 @@ TEST(TestAnswersReset, OneCallEmptiesEverySeam)
     int sessionRun = 0;
     const Case cases[] = {
         {"palette dialog", [] { PaletteDialog::setNextAnswer(false); },
-         [] {
+         [&] {
              PaletteDialog::setNextAnswer(true);
-             return PaletteDialog::ask(nullptr);
+             return PaletteDialog::ask(nullptr, colour);
          }},
         {"timing offset dialog", [] { TimingOffsetDialog::setNextAnswer(false); },
          [] {
