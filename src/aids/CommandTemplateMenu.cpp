@@ -4,6 +4,7 @@
 #include "aids/core/CommandTemplates.h"
 #include "form/VelkanView.h"
 
+#include <QAction>
 #include <QString>
 
 namespace velkan {
@@ -22,8 +23,8 @@ void installCommandTemplateCommands(VelkanView &view)
 {
     for (const CommandTemplate &entry : commandTemplates()) {
         const CommandTemplate *item = &entry;
-        view.setCommandHandler(entry.commandId,
-                               [&view, item] { CommandTemplateMenu::apply(view, *item); });
+        QObject::connect(view.action(entry.commandId), &QAction::triggered, &view,
+                         [&view, item] { CommandTemplateMenu::apply(view, *item); });
     }
 }
 

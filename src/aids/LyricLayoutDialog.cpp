@@ -15,6 +15,7 @@
 #include "platform/ShiftJisCodec.h"
 #include "platform/TestAnswers.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -26,6 +27,8 @@
 namespace velkan {
 
 namespace {
+
+const QString kSessionName = QStringLiteral("歌詞表示位置の設定");
 
 TestAnswers<std::function<void(LyricLayoutDialog &)>> g_sessions;
 
@@ -344,7 +347,7 @@ void LyricLayoutDialog::deleteAt(int caret)
     // Both lists leave no line selected where the removed line was selected,
     // and keep any other selected line: the author chooses the next line.
     m_lyrics.remove(caret);
-    m_view.scriptList().remove(caret);
+    m_view.document().removeLines(caret, 1, kSessionName, ScriptDocument::kKeepSelection);
 }
 
 void LyricLayoutDialog::onSpacingEdited(const QString &text)
@@ -358,7 +361,7 @@ void LyricLayoutDialog::insertLine(const ScriptLine &line)
 {
     const int at = layoutInsertionIndex(m_list->selectedRow(), m_lyrics.count());
     m_lyrics.insert(at, line);
-    m_view.scriptList().insert(at, line);
+    m_view.document().insertLine(at, line, kSessionName, ScriptDocument::kKeepSelection);
 }
 
 void LyricLayoutDialog::drawLyric()
@@ -406,7 +409,9 @@ void LyricLayoutDialog::clearSessions()
 
 void installLyricLayoutCommand(VelkanView &view)
 {
-    view.setCommandHandler(cmd::LyricLayout, [&view] {
+    QObject::connect(view.action(cmd::LyricLayout), &QAction::triggered, &view, [&view] {
+        // Whatever the dialog writes into the script while open is one step.
+        const ScriptDocument::Session step(view.document(), kSessionName);
         LyricLayoutDialog dialog(view);
         auto session = g_sessions.take();
         if (!session) {

@@ -4,6 +4,7 @@
 #include "form/CommandIds.h"
 #include "form/ScriptListModel.h"
 #include "form/ScriptListView.h"
+#include "form/Playback.h"
 #include "form/VelkanView.h"
 #include "midi/BarMath.h"
 #include "platform/DialogUnits.h"
@@ -12,6 +13,7 @@
 #include "platform/ShiftJisCodec.h"
 #include "platform/TypedLine.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QItemSelectionModel>
@@ -26,6 +28,8 @@
 
 namespace velkan {
 namespace {
+
+const QString kSessionName = QStringLiteral("歌詞の出現/消去方法");
 
 enum class Kind { Static, Group, Radio, Button, Edit, ReadOnlyEdit };
 
@@ -283,7 +287,7 @@ void LyricRevealDialog::timing(bool appear)
         return;
     const std::vector<int> indexes = selectedIndexes();
     const auto selection = selectedLines(m_lines.lines(), indexes);
-    const BarMath bars(m_view.loadedTimeline());
+    const BarMath bars(m_view.playback()->timeline());
     const RevealEdits edits{*start, *end};
     const RevealTimingResult result =
         appear ? velkan::appearTiming(selection, edits, m_appearMethod,
@@ -332,7 +336,7 @@ void LyricRevealDialog::insertBlock(int index, std::vector<ScriptLine> block)
     m_ownChange = true;
     m_lines.insertRange(index, block);
     m_ownChange = false;
-    m_view.scriptList().insertRange(index, std::move(block));
+    m_view.document().insertLines(index, std::move(block), kSessionName);
 }
 
 void LyricRevealDialog::deleteRange()
@@ -344,7 +348,7 @@ void LyricRevealDialog::removeRuns(const std::vector<int> &ascending)
 {
     if (ascending.empty())
         return;
-    ScriptList &main = m_view.scriptList();
+    ScriptDocument &main = m_view.document();
     QItemSelectionModel *mainSelection =
         m_view.listView() ? m_view.listView()->selectionModel() : nullptr;
     const int mainSelected = m_view.selectedIndex();
@@ -361,7 +365,7 @@ void LyricRevealDialog::removeRuns(const std::vector<int> &ascending)
         m_ownChange = true;
         m_lines.removeRange(first, count);
         m_ownChange = false;
-        main.removeRange(first, count);
+        main.removeLines(first, count, kSessionName, ScriptDocument::kKeepSelection);
         if (mainSelectedAfter >= first + count)
             mainSelectedAfter -= count;
         else if (mainSelectedAfter >= first)
@@ -412,7 +416,9 @@ void LyricRevealDialog::resizeEvent(QResizeEvent *event)
 
 void installLyricRevealCommand(VelkanView &view)
 {
-    view.setCommandHandler(cmd::LyricReveal, [&view] {
+    QObject::connect(view.action(cmd::LyricReveal), &QAction::triggered, &view, [&view] {
+        // Whatever the dialog writes into the script while open is one step.
+        const ScriptDocument::Session session(view.document(), kSessionName);
         LyricRevealDialog dialog(view, &view);
         dialog.exec();
     });

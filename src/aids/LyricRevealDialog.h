@@ -63,7 +63,6 @@ public:
 
     RevealMethod appearMethod() const { return m_appearMethod; }
     RevealMethod eraseMethod() const { return m_eraseMethod; }
-    const MusicalPosition &workingPosition() const { return m_working; }
 
     // The buttons' operations.
     void appearTiming();

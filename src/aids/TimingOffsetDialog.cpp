@@ -2,6 +2,7 @@
 
 #include "aids/core/TimingOffset.h"
 #include "form/CommandIds.h"
+#include "form/Playback.h"
 #include "form/VelkanView.h"
 #include "midi/BarMath.h"
 #include "platform/DialogUnits.h"
@@ -9,6 +10,7 @@
 #include "platform/MessageBox.h"
 #include "platform/TestAnswers.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
@@ -26,22 +28,24 @@ struct QueuedAnswer {
 };
 TestAnswers<QueuedAnswer> g_answers;
 
-// Shifts the @WAIT lines of the list in place, line by line, so the view keeps
-// its selection; returns how many were held at the song's start.
-int shiftWaitLines(ScriptList &list, int steps, const BarMath &bars)
+// Shifts the @WAIT lines of the script in place, as one step: lines keep
+// their places, so the view keeps its selection. Returns how many were held
+// at the song's start.
+int shiftWaitLines(ScriptDocument &document, int steps, const BarMath &bars)
 {
     int held = 0;
-    const int count = list.count();
-    for (int i = 0; i < count; ++i) {
+    const ScriptList &list = document.list();
+    std::vector<std::pair<int, ScriptLine>> shiftedLines;
+    for (int i = 0; i < list.count(); ++i) {
         bool lineHeld = false;
         auto shifted = shiftedWaitLine(list.at(i), steps, bars, &lineHeld);
         if (!shifted)
             continue;
         if (lineHeld)
             ++held;
-        if (*shifted != list.at(i))
-            list.replace(i, std::move(*shifted));
+        shiftedLines.emplace_back(i, std::move(*shifted));
     }
+    document.replaceLines(std::move(shiftedLines), QStringLiteral("歌詞追い時間の調整"));
     return held;
 }
 
@@ -142,12 +146,12 @@ void TimingOffsetDialog::clearAnswers()
 
 void installTimingOffsetCommand(VelkanView &view)
 {
-    view.setCommandHandler(cmd::TimingOffset, [&view] {
+    QObject::connect(view.action(cmd::TimingOffset), &QAction::triggered, &view, [&view] {
         const std::optional<int> choice = TimingOffsetDialog::ask(&view);
         if (!choice)
             return;
-        const BarMath bars(view.loadedTimeline());
-        const int held = shiftWaitLines(view.scriptList(), timingOffsetSteps(*choice), bars);
+        const BarMath bars(view.playback()->timeline());
+        const int held = shiftWaitLines(view.document(), timingOffsetSteps(*choice), bars);
         if (held > 0)
             MessageBox::show(
                 &view, QStringLiteral("%1 行は曲の先頭より前になるため @WAIT(1,0); にしました。")

@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include "aids/CommandTemplateMenu.h"
+#include "aids/core/CommandTemplates.h"
 #include "aids/LyricLayoutDialog.h"
 #include "aids/LyricRevealDialog.h"
 #include "aids/TimingOffsetDialog.h"
@@ -22,20 +23,6 @@
 
 namespace velkan {
 namespace {
-
-struct TemplateItem {
-    const char *text;
-    int id;
-};
-// The command template menu, in menu order; 0 marks a separator.
-constexpr TemplateItem kTemplateItems[] = {
-    {"WMODE", 32772},   {"OFFSET", 32786},  {"WAIT", 32773},  {"LOCATE", 32774},
-    {"COLOR", 32775},   {"TON", 32787},     {"TCLS", 32776},  {"ESC", 32788},
-    {"SCROLL", 32777},  {nullptr, 0},       {"GMODE", 32778}, {"GSCREEN", 32779},
-    {"GLINE", 32780},   {"GCIRCLE", 32781}, {"GON", 32789},   {"GCLS", 32790},
-    {"GMOVE", 32782},   {nullptr, 0},       {"PAL", 32783},   {"FADE", 32784},
-    {"MAG", 32785},
-};
 
 const QString kReady = QStringLiteral("ﾚﾃﾞｨ");
 // The lock indicators, in the order of the status bar and of readLockState.
@@ -74,74 +61,80 @@ MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
     buildMenus();
     buildStatusBar();
     setDocumentTitle({});
+    // The title names the song once one is loaded; a changed script marks it.
+    connect(m_view->playback(), &Playback::songChanged, this,
+            [this](const QString &path) { setTitle(path.isEmpty() ? QStringLiteral("無題") : path); });
+    connect(&m_view->document(), &ScriptDocument::modifiedChanged, this, &QWidget::setWindowModified);
     // Fit the frame to the form.
     adjustSize();
 }
 
 MainFrame::~MainFrame() = default;
 
-QAction *MainFrame::addCommand(QMenu *menu, const QString &text, int id, const QString &tip)
+QAction *MainFrame::action(int commandId) const
 {
-    auto *a = menu->addAction(text);
+    if (QAction *own = m_actions.value(commandId))
+        return own;
+    return m_view->action(commandId);
+}
+
+// An action of the frame itself.
+QAction *MainFrame::addOwnAction(QMenu *menu, const char *objectName, const QString &text, int id,
+                                 const QString &tip)
+{
+    QAction *a = menu->addAction(text);
+    a->setObjectName(QString::fromLatin1(objectName));
     a->setData(id);
     a->setStatusTip(tip);
     m_actions.insert(id, a);
-    connect(a, &QAction::triggered, this, [this, id] { m_view->runCommand(id); });
     return a;
 }
 
-QAction *MainFrame::action(int commandId) const
-{
-    return m_actions.value(commandId);
-}
-
+// The menus show the form's actions; the frame adds its own.
 void MainFrame::buildMenus()
 {
     QMenuBar *bar = menuBar();
 
     QMenu *file = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     file->setObjectName(QStringLiteral("fileMenu"));
-    QAction *exit = file->addAction(QStringLiteral("Velkanの終了(&X)"));
-    exit->setData(int(cmd::Exit));
-    exit->setStatusTip(QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示"));
-    m_actions.insert(cmd::Exit, exit);
+    QAction *exit = addOwnAction(file, "actionExit", QStringLiteral("Velkanの終了(&X)"), cmd::Exit,
+                                 QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *edit = bar->addMenu(QStringLiteral("編集(&E)"));
+    edit->setObjectName(QStringLiteral("editMenu"));
+    edit->addAction(m_view->undoAction());
+    edit->addAction(m_view->redoAction());
 
     QMenu *settings = bar->addMenu(QStringLiteral("設定(&S)"));
     settings->setObjectName(QStringLiteral("settingsMenu"));
-    addCommand(settings, QStringLiteral("歌詞表示位置の設定"), cmd::LyricLayout);
+    settings->addAction(m_view->action(cmd::LyricLayout));
     settings->addSeparator();
-    addCommand(settings, QStringLiteral("歌詞の出現/消去方法"), cmd::LyricReveal);
+    settings->addAction(m_view->action(cmd::LyricReveal));
     settings->addSeparator();
-    addCommand(settings, QStringLiteral("歌詞追い時間の調整"), cmd::TimingOffset);
+    settings->addAction(m_view->action(cmd::TimingOffset));
 
     QMenu *commands = bar->addMenu(QStringLiteral("コマンド(&C)"));
     commands->setObjectName(QStringLiteral("commandMenu"));
-    for (const TemplateItem &item : kTemplateItems) {
-        if (!item.text)
+    for (const CommandTemplate &entry : commandTemplates()) {
+        if (entry.separatorBefore)
             commands->addSeparator();
-        else
-            addCommand(commands, QString::fromLatin1(item.text), item.id);
+        commands->addAction(m_view->action(entry.commandId));
     }
 
     QMenu *view = bar->addMenu(QStringLiteral("表示(&V)"));
     view->setObjectName(QStringLiteral("viewMenu"));
-    QAction *status = view->addAction(QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰ(&S)"));
-    status->setData(int(cmd::ToggleStatusBar));
+    QAction *status = addOwnAction(view, "actionToggleStatusBar", QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰ(&S)"),
+                                   cmd::ToggleStatusBar, QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰの表示/非表示"));
     status->setCheckable(true);
     status->setChecked(true);
-    status->setStatusTip(QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰの表示/非表示"));
-    m_actions.insert(cmd::ToggleStatusBar, status);
     connect(status, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
 
     QMenu *help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     help->setObjectName(QStringLiteral("helpMenu"));
-    // The menu names Ctrl+H, but no key is bound to it.
-    addCommand(help, QStringLiteral("Velkanのヘルプ(&H)...\tCtrl+H"), cmd::Help);
-    QAction *about = help->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Velkan) (&A)..."));
-    about->setData(int(cmd::About));
-    about->setStatusTip(QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"));
-    m_actions.insert(cmd::About, about);
+    help->addAction(m_view->action(cmd::Help));
+    QAction *about = addOwnAction(help, "actionAbout", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Velkan) (&A)..."),
+                                  cmd::About, QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"));
     connect(about, &QAction::triggered, this, [this] {
         AboutDialog dialog(this);
         dialog.exec();
@@ -206,7 +199,16 @@ void MainFrame::showStatusTip(const QString &tip)
 
 void MainFrame::setDocumentTitle(const QString &name)
 {
-    setWindowTitle((name.isEmpty() ? QStringLiteral("無題") : name) + QStringLiteral(" - Velkan"));
+    setTitle((name.isEmpty() ? QStringLiteral("無題") : name) + QStringLiteral(" - Velkan"));
+}
+
+// The one place the title is set: "[*]" is where a changed script shows "*".
+void MainFrame::setTitle(const QString &title)
+{
+    QString text = title;
+    // A "[*]" of the name itself is shown as it is, not as the marker.
+    text.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(text + QStringLiteral("[*]"));
 }
 
 void MainFrame::closeEvent(QCloseEvent *event)
@@ -215,7 +217,6 @@ void MainFrame::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    emit m_view->aboutToClose();
     m_view->playback()->end();
     // The manual's window would otherwise keep the program running with no
     // window left to quit it from.

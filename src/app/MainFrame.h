@@ -36,11 +36,13 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void setTitle(const QString &title);
     void buildMenus();
     void buildStatusBar();
     void refreshIndicators();
     void showStatusTip(const QString &tip);
-    QAction *addCommand(class QMenu *menu, const QString &text, int id, const QString &tip = {});
+    QAction *addOwnAction(class QMenu *menu, const char *objectName, const QString &text, int id,
+                          const QString &tip);
 
     VelkanView *m_view = nullptr;
     QLabel *m_messagePane = nullptr;

@@ -54,11 +54,6 @@ bool VelkanApp::initInstance(const CommandLine &commandLine)
     return true;
 }
 
-MainFrame *VelkanApp::mainFrame() const
-{
-    return m_frame;
-}
-
 int VelkanApp::run()
 {
     const CommandLine commandLine(arguments());

@@ -21,8 +21,6 @@ public:
     bool initInstance(const CommandLine &commandLine);
     int run();
 
-    MainFrame *mainFrame() const;
-
 private:
     // Gone once closed: the frame deletes itself then.
     QPointer<MainFrame> m_frame;

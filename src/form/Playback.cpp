@@ -11,6 +11,7 @@
 #include "platform/MessageBox.h"
 
 #include <QAbstractSlider>
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QScopeGuard>
@@ -69,10 +70,10 @@ Playback::Playback(VelkanView &view, QObject *parent)
     connect(bar, &QAbstractSlider::sliderReleased, this, &Playback::onPositionReleased);
     connect(bar, &QAbstractSlider::sliderMoved, this, &Playback::dragTo);
 
-    m_view.setCommandHandler(cmd::MidiLoad, [this] { midiLoad(); });
-    m_view.setCommandHandler(cmd::Start, [this] { start(); });
-    m_view.setCommandHandler(cmd::Pause, [this] { pause(); });
-    m_view.setCommandHandler(cmd::End, [this] { end(); });
+    connect(m_view.action(cmd::MidiLoad), &QAction::triggered, this, &Playback::midiLoad);
+    connect(m_view.action(cmd::Start), &QAction::triggered, this, &Playback::start);
+    connect(m_view.action(cmd::Pause), &QAction::triggered, this, &Playback::pause);
+    connect(m_view.action(cmd::End), &QAction::triggered, this, &Playback::end);
     connect(m_view.listView(), &ScriptListView::keyPressed, this,
             [this](int key, int caret, quint64 timestampMs, bool *handled) {
                 if (key == Qt::Key_Space)
@@ -207,22 +208,23 @@ void Playback::midiLoad()
         report(opened);
         if (!m_sequencer->isOpen()) {
             // Checked, yet the device would not open it: the old song is gone.
-            m_view.window()->setWindowTitle(QStringLiteral("無題"));
-            std::lock_guard lock(m_clockMutex);
-            m_clock.setTimeline(nullptr);
+            {
+                std::lock_guard lock(m_clockMutex);
+                m_clock.setTimeline(nullptr);
+            }
+            m_timeline = nullptr;
+            m_songPath.clear();
+            emit songChanged(m_songPath);
         }
         return;
     }
 
-    ScriptList &list = m_view.scriptList();
-    list.assign(std::move(read.lines));
-    // The reader's lines are the song's, not the author's work.
-    list.setModified(false);
-    m_view.setMidiPath(path);
+    // The reader's lines are the song's, not the author's work: they count as saved.
+    m_view.document().assign(std::move(read.lines), QStringLiteral("MIDI読込"), true);
     m_timeline = read.timeline ? std::make_shared<const SongTimeline>(std::move(*read.timeline))
                                : nullptr;
-    m_view.setLoadedTimeline(m_timeline);
-    m_view.window()->setWindowTitle(path);
+    m_songPath = path;
+    emit songChanged(m_songPath);
 
     const SeqValue length = m_sequencer->lengthSixteenths();
     if (!length)
@@ -396,12 +398,16 @@ void Playback::onPositionReleased()
     start();
 }
 
+void Playback::useTimeline(std::shared_ptr<const SongTimeline> timeline)
+{
+    m_timeline = std::move(timeline);
+}
+
 bool Playback::lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime)
 {
     // Every space press is lyric follow's: the list's own keyboard search must
     // never move the selection under the author's next tap.
-    ScriptList &list = m_view.scriptList();
-    if (caretRow < 0 || caretRow >= list.count())
+    if (caretRow < 0 || caretRow >= m_view.scriptList().count())
         return true;
     std::optional<std::string> line;
     {
@@ -410,8 +416,7 @@ bool Playback::lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime)
     }
     if (!line)
         return true; // no song counted yet: nothing to stamp
-    list.insert(caretRow, *line);
-    m_view.selectLine(caretRow + 2);
+    m_view.document().insertLine(caretRow, *line, QStringLiteral("歌詞追い"), caretRow + 2);
     return true;
 }
 

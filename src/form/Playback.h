@@ -6,6 +6,7 @@
 #include "platform/Sequencer.h"
 
 #include <QObject>
+#include <QString>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -28,6 +29,10 @@ class VelkanView;
 // are dropped.
 class Playback : public QObject {
     Q_OBJECT
+signals:
+    // A song was loaded from `path`, or (empty) the song is gone.
+    void songChanged(const QString &path);
+
 public:
     using SequencerFactory = std::function<std::unique_ptr<Sequencer>()>;
     using TimeSource = std::shared_ptr<PeriodicTimer::Clock>;
@@ -49,6 +54,14 @@ public:
     bool lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime);
 
     bool isSongOpen() const { return m_sequencer->isOpen(); }
+    // The loaded song's file, empty when none is.
+    const QString &songPath() const { return m_songPath; }
+    // The loaded song's time, bars and beats, for bar arithmetic; null when
+    // no song has been read.
+    const SongTimeline *timeline() const { return m_timeline.get(); }
+    // Counts bars and beats by `timeline` as if its song were loaded (tests
+    // use it to give the dialogs a song without a device).
+    void useTimeline(std::shared_ptr<const SongTimeline> timeline);
     bool isPerforming() const { return m_performing.load(); }
     bool isTimerRunning() const { return m_timer.isRunning(); }
     std::int32_t songLength() const { return m_songLength.load(); }
@@ -76,6 +89,7 @@ private:
     std::unique_ptr<Sequencer> m_sequencer;
     PeriodicTimer m_timer;
     std::shared_ptr<const SongTimeline> m_timeline;
+    QString m_songPath;
 
     mutable std::mutex m_clockMutex; // the clock: the timer thread against the UI
     BeatClock m_clock;

@@ -4,7 +4,7 @@
 
 namespace velkan {
 
-ScriptListModel::ScriptListModel(ScriptList *list, QObject *parent)
+ScriptListModel::ScriptListModel(const ScriptList *list, QObject *parent)
     : QAbstractListModel(parent), m_list(list)
 {
     m_list->addObserver(this);

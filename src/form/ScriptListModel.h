@@ -14,7 +14,7 @@ class ScriptListModel : public QAbstractListModel, private ScriptListObserver {
 public:
     static constexpr std::size_t kDisplayPrefixBytes = 2048;
 
-    explicit ScriptListModel(ScriptList *list, QObject *parent = nullptr);
+    explicit ScriptListModel(const ScriptList *list, QObject *parent = nullptr);
     ~ScriptListModel() override;
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -23,7 +23,7 @@ public:
     QModelIndex index(int row, int column = 0, const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
-    ScriptList *scriptList() const { return m_list; }
+    const ScriptList *scriptList() const { return m_list; }
 
 private:
     void aboutToInsert(int first, int count) override;
@@ -34,7 +34,7 @@ private:
     void reset() override;
     void changed(int index) override;
 
-    ScriptList *m_list;
+    const ScriptList *m_list;
 };
 
 } // namespace velkan

@@ -1,5 +1,6 @@
 #include "form/VelkanView.h"
 
+#include "aids/core/CommandTemplates.h"
 #include "form/CommandIds.h"
 #include "form/Playback.h"
 #include "form/ScriptListModel.h"
@@ -15,6 +16,7 @@
 #include "script/ScriptFile.h"
 
 #include <QFile>
+#include <QAction>
 #include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -24,14 +26,11 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QStatusBar>
 #include <limits>
 
 namespace velkan {
 namespace {
-
-VelkanView *g_current = nullptr;
 
 enum class Kind { Group, Button, Static, StaticRight, HScroll, EditRight, List, LineEdit, HelpPanel };
 
@@ -73,22 +72,38 @@ constexpr ControlSpec kControls[] = {
 constexpr int kFormWidthDu = 295;
 constexpr int kFormHeightDu = 353;
 
-struct Accelerator {
-    Qt::Key key;
-    int command;
+// The form's commands: the buttons, the settings menu and help. Ctrl plus
+// the letter of a button's caption runs it from anywhere in the window.
+struct CommandSpec {
+    int id;
+    const char *objectName;
+    const char16_t *text;
+    Qt::Key ctrlKey; // 0: no accelerator
 };
-constexpr Accelerator kAccelerators[] = {
-    {Qt::Key_C, cmd::Change}, {Qt::Key_D, cmd::Delete}, {Qt::Key_E, cmd::End},
-    {Qt::Key_I, cmd::Insert}, {Qt::Key_O, cmd::Overwrite}, {Qt::Key_P, cmd::Pause},
-    {Qt::Key_S, cmd::Start},
+constexpr CommandSpec kCommands[] = {
+    {cmd::MidiLoad, "actionMidiLoad", u"MIDI読込", Qt::Key(0)},
+    {cmd::LyricsLoad, "actionLyricsLoad", u"歌詞読込", Qt::Key(0)},
+    {cmd::WrdSave, "actionWrdSave", u"WRD保存", Qt::Key(0)},
+    {cmd::Start, "actionStart", u"開始(s)", Qt::Key_S},
+    {cmd::Pause, "actionPause", u"中断(p)", Qt::Key_P},
+    {cmd::End, "actionEnd", u"終了(e)", Qt::Key_E},
+    {cmd::Change, "actionChange", u"変更(c)", Qt::Key_C},
+    {cmd::Delete, "actionDelete", u"削除(d)", Qt::Key_D},
+    {cmd::Overwrite, "actionOverwrite", u"上書(o)", Qt::Key_O},
+    {cmd::Insert, "actionInsert", u"挿入(i)", Qt::Key_I},
+    {cmd::LyricLayout, "actionLyricLayout", u"歌詞表示位置の設定", Qt::Key(0)},
+    {cmd::LyricReveal, "actionLyricReveal", u"歌詞の出現/消去方法", Qt::Key(0)},
+    {cmd::TimingOffset, "actionTimingOffset", u"歌詞追い時間の調整", Qt::Key(0)},
+    // The menu names Ctrl+H, but no key is bound to it.
+    {cmd::Help, "actionHelp", u"Velkanのヘルプ(&H)...\tCtrl+H", Qt::Key(0)},
 };
 
 bool isAccelerator(const QKeyEvent *e)
 {
     if ((e->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
         return false;
-    for (const auto &a : kAccelerators) {
-        if (e->key() == a.key)
+    for (const CommandSpec &c : kCommands) {
+        if (c.ctrlKey && e->key() == c.ctrlKey)
             return true;
     }
     return false;
@@ -98,23 +113,55 @@ bool isAccelerator(const QKeyEvent *e)
 
 VelkanView::VelkanView(QWidget *parent) : QWidget(parent)
 {
-    g_current = this;
     setObjectName(QStringLiteral("velkanView"));
     setFont(Fonts::formFont());
+    buildActions();
     buildControls();
+    m_document.setSelection([this] { return selectedIndex(); }, [this](int row) { selectLine(row); });
     installAccelerators();
+    buildUndoActions();
     m_playback = new Playback(*this, this);
 
-    setCommandHandler(cmd::LyricsLoad, [this] { loadScript(); });
-    setCommandHandler(cmd::WrdSave, [this] { saveScript(); });
-    setCommandHandler(cmd::Change, [this] { changeLine(); });
-    setCommandHandler(cmd::Delete, [this] { deleteLine(); });
-    setCommandHandler(cmd::Overwrite, [this] { overwriteLine(); });
-    setCommandHandler(cmd::Insert, [this] { insertLine(); });
-    setCommandHandler(cmd::Help, [this] {
+    const auto on = [this](int id, auto slot) { connect(action(id), &QAction::triggered, this, slot); };
+    on(cmd::LyricsLoad, [this] { loadScript(); });
+    on(cmd::WrdSave, [this] { saveScript(); });
+    on(cmd::Change, [this] { changeLine(); });
+    on(cmd::Delete, [this] { deleteLine(); });
+    on(cmd::Overwrite, [this] { overwriteLine(); });
+    on(cmd::Insert, [this] { insertLine(); });
+    on(cmd::Help, [this] {
         if (!HelpWindow::showContents())
             MessageBox::show(this, QStringLiteral("ヘルプファイルが見つかりません"));
     });
+}
+
+void VelkanView::buildActions()
+{
+    const auto add = [this](int id, const QString &objectName, const QString &text) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(objectName);
+        a->setData(id);
+        m_actions[id] = a;
+        addAction(a);
+        return a;
+    };
+    for (const CommandSpec &c : kCommands) {
+        QAction *a = add(c.id, QString::fromLatin1(c.objectName), QString::fromUtf16(c.text));
+        if (c.ctrlKey) {
+            a->setShortcut(QKeySequence(Qt::CTRL | c.ctrlKey));
+            a->setShortcutContext(Qt::WindowShortcut);
+        }
+    }
+    for (const CommandTemplate &entry : commandTemplates()) {
+        const QString name = QString::fromUtf8(entry.menuText.data(), qsizetype(entry.menuText.size()));
+        add(entry.commandId, QStringLiteral("actionTemplate") + name, name);
+    }
+}
+
+QAction *VelkanView::action(int id) const
+{
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
 }
 
 VelkanView::~VelkanView()
@@ -123,24 +170,17 @@ VelkanView::~VelkanView()
     delete m_playback;
     m_playback = nullptr;
     HelpWindow::close();
-    // The model watches m_scriptList, a member that goes before the children do.
+    // The model watches the document's lines, a member that goes before the children do.
     m_list->setModel(nullptr);
     delete m_model;
     m_model = nullptr;
-    if (g_current == this)
-        g_current = nullptr;
-}
-
-VelkanView *VelkanView::current()
-{
-    return g_current;
 }
 
 void VelkanView::buildControls()
 {
     const DialogUnits du(font());
     m_formSize = du.size(kFormWidthDu, kFormHeightDu);
-    m_model = new ScriptListModel(&m_scriptList, this);
+    m_model = new ScriptListModel(&m_document.list(), this);
 
     for (const ControlSpec &ctl : kControls) {
         const QString text = QString::fromUtf16(ctl.text);
@@ -156,8 +196,7 @@ void VelkanView::buildControls()
         case Kind::Button: {
             auto *b = new QPushButton(text, this);
             b->setAutoDefault(false);
-            const int id = ctl.id;
-            connect(b, &QPushButton::clicked, this, [this, id] { runCommand(id); });
+            connect(b, &QPushButton::clicked, action(ctl.id), &QAction::trigger);
             w = b;
             break;
         }
@@ -228,16 +267,48 @@ QWidget *VelkanView::control(int id) const
 
 void VelkanView::installAccelerators()
 {
-    for (const Accelerator &a : kAccelerators) {
-        auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | a.key), this);
-        shortcut->setContext(Qt::WindowShortcut);
-        const int id = a.command;
-        connect(shortcut, &QShortcut::activated, this, [this, id] { runCommand(id); });
-    }
     // The edit boxes and the list claim Ctrl+C (copy) and Ctrl+E for themselves;
     // the accelerators must win in every focus.
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
+}
+
+// The menu item names the step it acts on: "元に戻す: 歌詞追い(&U)".
+void VelkanView::buildUndoActions()
+{
+    QUndoStack *stack = m_document.undoStack();
+    const auto make = [this](const char *name, const QString &base, QList<QKeySequence> keys,
+                             const QString &tip, void (ScriptDocument::*run)()) {
+        auto *action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setStatusTip(tip);
+        action->setEnabled(false);
+        action->setProperty("baseText", base);
+        connect(action, &QAction::triggered, this, [this, run] { (m_document.*run)(); });
+        addAction(action);
+        return action;
+    };
+    m_undoAction = make("actionUndo", QStringLiteral("元に戻す"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
+                        QStringLiteral("直前の変更を取り消します"), &ScriptDocument::undo);
+    m_redoAction = make("actionRedo", QStringLiteral("やり直し"),
+                        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+                        QStringLiteral("取り消した変更をやり直します"), &ScriptDocument::redo);
+    const auto name = [](QAction *action, const QString &step, const char *mnemonic) {
+        const QString base = action->property("baseText").toString();
+        action->setText((step.isEmpty() ? base : base + QStringLiteral(": ") + step) +
+                        QString::fromLatin1(mnemonic));
+    };
+    const auto refresh = [this, stack, name] {
+        m_undoAction->setEnabled(stack->canUndo());
+        m_redoAction->setEnabled(stack->canRedo());
+        name(m_undoAction, stack->canUndo() ? stack->undoText() : QString(), "(&U)");
+        name(m_redoAction, stack->canRedo() ? stack->redoText() : QString(), "(&R)");
+    };
+    connect(stack, &QUndoStack::indexChanged, this, refresh);
+    connect(stack, &QUndoStack::cleanChanged, this, refresh);
+    refresh();
 }
 
 bool VelkanView::eventFilter(QObject *watched, QEvent *event)
@@ -247,25 +318,6 @@ bool VelkanView::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-bool VelkanView::runCommand(int id)
-{
-    const auto it = m_handlers.find(id);
-    if (it == m_handlers.end() || !it->second)
-        return false;
-    it->second();
-    return true;
-}
-
-void VelkanView::setCommandHandler(int id, std::function<void()> handler)
-{
-    m_handlers[id] = std::move(handler);
-}
-
-bool VelkanView::hasCommandHandler(int id) const
-{
-    return m_handlers.count(id) != 0;
 }
 
 int VelkanView::selectedIndex() const
@@ -335,7 +387,7 @@ QSize VelkanView::minimumSizeHint() const
 
 bool VelkanView::confirmDiscard()
 {
-    if (!m_scriptList.isModified())
+    if (!m_document.isModified())
         return true;
     switch (MessageBox::askSaveChanges(this)) {
     case MessageBox::Save:
@@ -355,7 +407,6 @@ void VelkanView::loadScript()
         return;
     if (!confirmDiscard())
         return;
-    m_lyricsPath = path;
     LyricsLoadResult result = loadLyricsFile(QFile::encodeName(path).toStdString());
     if (result.problem) {
         MessageBox::show(this, QString::fromStdString(
@@ -367,8 +418,8 @@ void VelkanView::loadScript()
         MessageBox::show(this, QString::fromUtf8(messageFor(result.status)));
         return;
     }
-    m_scriptList.assign(std::move(result.lines));
-    m_scriptList.setModified(false);
+    m_document.assign(std::move(result.lines), QStringLiteral("歌詞読込"), true);
+    m_document.setScriptPath(path);
     // The script is saved as Shift-JIS whatever it was read as: say so
     // when that is not what the file holds.
     if (result.encoding == TextEncoding::ShiftJis) {
@@ -400,14 +451,14 @@ bool VelkanView::saveScript()
         this, {QStringLiteral("WRDﾌｧｲﾙ(*.WRD)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")});
     if (path.isEmpty())
         return false;
-    m_wrdPath = path;
     // The file system takes the locale's bytes for a name; the message shows it as text.
-    const SaveResult saved = velkan::saveScript(QFile::encodeName(path).toStdString(), m_scriptList.lines());
+    const SaveResult saved = velkan::saveScript(QFile::encodeName(path).toStdString(), scriptList().lines());
     if (saved.status != SaveStatus::Ok) {
         MessageBox::show(this, QString::fromStdString(saveFailureMessage(saved, path.toStdString())));
         return false;
     }
-    m_scriptList.setModified(false);
+    m_document.setModified(false);
+    m_document.setScriptPath(path);
     return true;
 }
 
@@ -428,8 +479,7 @@ void VelkanView::changeLine()
     const int i = selectedIndex();
     m_editIndex = i;
     if (i >= 0) {
-        m_editText = m_scriptList.text(i);
-        m_lineEdit->setText(ShiftJis::decode(m_editText));
+        m_lineEdit->setText(ShiftJis::decode(scriptList().text(i)));
     }
     m_lineEdit->setFocus();
 }
@@ -438,10 +488,8 @@ void VelkanView::deleteLine()
 {
     const int i = selectedIndex();
     m_editIndex = i;
-    if (i >= 0) {
-        m_scriptList.remove(i);
-        selectLine(i);
-    }
+    if (i >= 0)
+        m_document.removeLines(i, 1, QStringLiteral("行の削除"), i);
     m_list->setFocus();
 }
 
@@ -452,14 +500,10 @@ void VelkanView::overwriteLine()
         return;
     const int i = selectedIndex();
     m_editIndex = i;
-    m_editText = text;
-    if (i >= 0) {
-        m_scriptList.replace(i, std::move(text));
-        selectLine(i);
-    } else {
-        m_scriptList.append(std::move(text));
-        selectLine(-1);
-    }
+    if (i >= 0)
+        m_document.replaceLine(i, text, QStringLiteral("行の上書き"), i);
+    else
+        m_document.insertLine(-1, text, QStringLiteral("行の上書き"), -1);
     m_list->setFocus();
 }
 
@@ -468,11 +512,9 @@ void VelkanView::insertLine()
     std::string text;
     if (!takeLineEditText(text))
         return;
-    m_editText = text;
     const int i = selectedIndex();
     m_editIndex = i;
-    m_scriptList.insert(i, std::move(text));
-    selectLine(i);
+    m_document.insertLine(i, text, QStringLiteral("行の挿入"), i);
     m_list->setFocus();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "aids/core/PaletteColour.h"
+#include "document/ScriptDocument.h"
 #include "midi/SongTimeline.h"
 #include "script/ScriptList.h"
 
@@ -11,6 +12,7 @@
 #include <memory>
 #include <string>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -25,24 +27,25 @@ class ScriptListModel;
 class ScriptListView;
 
 // The main form: the script list, the line edit box and help panel, the
-// playback buttons and position display. Every command of the menus,
-// buttons and accelerators arrives here and is routed to its handler.
+// playback buttons and position display. It holds the actions of its
+// commands, which its buttons and accelerators and the window's menus
+// trigger, and the document it edits.
 class VelkanView : public QWidget {
     Q_OBJECT
 public:
     explicit VelkanView(QWidget *parent = nullptr);
     ~VelkanView() override;
 
-    // The one main form of the process (the dialogs reach the script list through it).
-    static VelkanView *current();
+    // The action of a command id (its object name is "action" and the
+    // command's name: "actionStart", "actionTemplateWAIT"); features connect
+    // to it, buttons and menus trigger it.
+    QAction *action(int id) const;
 
-    // Routes a command id; returns whether anything handles it.
-    bool runCommand(int id);
-    // Installs the handler of a command (features register themselves here).
-    void setCommandHandler(int id, std::function<void()> handler);
-    bool hasCommandHandler(int id) const;
-
-    ScriptList &scriptList() { return m_scriptList; }
+    ScriptDocument &document() { return m_document; }
+    // Undo and redo of the document's steps, named after the step they act on.
+    QAction *undoAction() const { return m_undoAction; }
+    QAction *redoAction() const { return m_redoAction; }
+    const ScriptList &scriptList() const { return m_document.list(); }
     ScriptListView *listView() const { return m_list; }
     QLineEdit *lineEdit() const { return m_lineEdit; }
     QPlainTextEdit *helpPanel() const { return m_helpPanel; }
@@ -71,43 +74,26 @@ public:
     bool confirmDiscard();
 
     // Size of the form as its template lays it out.
-    QSize formSize() const { return m_formSize; }
     QSize sizeHint() const override { return m_formSize; }
     // The smallest size at which every control is whole and visible.
     QSize minimumSizeHint() const override;
 
-    // Remembered paths.
-    const QString &lyricsPath() const { return m_lyricsPath; }
-    const QString &wrdPath() const { return m_wrdPath; }
-    QString midiPath() const { return m_midiPath; }
-    void setMidiPath(const QString &path) { m_midiPath = path; }
-
-    // The loaded song's time, bars and beats, for bar arithmetic; null when
-    // no song has been read.
-    const SongTimeline *loadedTimeline() const { return m_timeline.get(); }
-    void setLoadedTimeline(std::shared_ptr<const SongTimeline> timeline)
-    {
-        m_timeline = std::move(timeline);
-    }
-
-    // The edit text and index of the last line-editing command.
-    const std::string &editText() const { return m_editText; }
+    // The index of the last line-editing command.
     int editIndex() const { return m_editIndex; }
 
     // The file commands, also used by the shell.
     void loadScript();
     bool saveScript();
 
-signals:
-    void aboutToClose();
-
 protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildActions();
     void buildControls();
     void installAccelerators();
+    void buildUndoActions();
     void layoutBottom(int cx, int cy);
     int heightBesideList() const;
 
@@ -121,7 +107,7 @@ private:
     // A note in the main window's status bar; an empty text clears it.
     void showStatus(const QString &text);
 
-    ScriptList m_scriptList;
+    ScriptDocument m_document;
     ScriptListModel *m_model = nullptr;
     Playback *m_playback = nullptr;
     ScriptListView *m_list = nullptr;
@@ -134,16 +120,13 @@ private:
     QLabel *m_dragBar = nullptr;
     QLabel *m_barCount = nullptr;
     std::map<int, QWidget *> m_controls;
-    std::map<int, std::function<void()>> m_handlers;
+    std::map<int, QAction *> m_actions;
     QSize m_formSize;
     PaletteColour m_paletteColour;
+    QAction *m_undoAction = nullptr;
+    QAction *m_redoAction = nullptr;
 
-    std::shared_ptr<const SongTimeline> m_timeline;
-    std::string m_editText;
     int m_editIndex = -1;
-    QString m_lyricsPath;
-    QString m_wrdPath;
-    QString m_midiPath;
 };
 
 } // namespace velkan

@@ -21,7 +21,6 @@ int ScriptList::insert(int i, std::string_view line)
     for (auto *o : m_observers)
         o->aboutToInsert(i, 1);
     m_lines.insert(static_cast<std::size_t>(i), line);
-    m_modified = true;
     for (auto *o : m_observers)
         o->inserted(i, 1);
     return i;
@@ -37,7 +36,6 @@ int ScriptList::insertRange(int i, const std::vector<ScriptLine> &block)
     for (auto *o : m_observers)
         o->aboutToInsert(i, n);
     m_lines.insert(static_cast<std::size_t>(i), block);
-    m_modified = true;
     for (auto *o : m_observers)
         o->inserted(i, n);
     return i;
@@ -63,7 +61,6 @@ void ScriptList::removeRange(int first, int n)
     for (auto *o : m_observers)
         o->aboutToRemove(first, n);
     m_lines.erase(static_cast<std::size_t>(first), static_cast<std::size_t>(n));
-    m_modified = true;
     for (auto *o : m_observers)
         o->removed(first, n);
 }
@@ -76,7 +73,6 @@ bool ScriptList::replace(int i, std::string_view line)
     if (at(i) == line)
         return true;
     m_lines.replace(static_cast<std::size_t>(i), line);
-    m_modified = true;
     for (auto *o : m_observers)
         o->changed(i);
     return true;
@@ -89,20 +85,25 @@ void ScriptList::clear()
 
 void ScriptList::assign(ScriptLines lines)
 {
-    for (auto *o : m_observers)
-        o->aboutToReset();
-    m_lines = std::move(lines);
-    m_modified = true;
-    for (auto *o : m_observers)
-        o->reset();
+    exchange(std::move(lines));
 }
 
-void ScriptList::addObserver(ScriptListObserver *observer)
+ScriptLines ScriptList::exchange(ScriptLines lines)
+{
+    for (auto *o : m_observers)
+        o->aboutToReset();
+    std::swap(m_lines, lines);
+    for (auto *o : m_observers)
+        o->reset();
+    return lines;
+}
+
+void ScriptList::addObserver(ScriptListObserver *observer) const
 {
     m_observers.push_back(observer);
 }
 
-void ScriptList::removeObserver(ScriptListObserver *observer)
+void ScriptList::removeObserver(ScriptListObserver *observer) const
 {
     std::erase(m_observers, observer);
 }

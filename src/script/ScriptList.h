@@ -24,8 +24,8 @@ public:
 };
 
 // The ordered, unsorted list of script lines: the one piece of working data of
-// the editor. Selection is the view's business; this holds the lines and
-// whether they changed since the last load or save.
+// the editor. Selection is the view's business and the history of changes the
+// document's; this holds the lines.
 class ScriptList {
 public:
     int count() const { return static_cast<int>(m_lines.size()); }
@@ -52,18 +52,17 @@ public:
     bool replace(int i, std::string_view line);
     void clear();
     void assign(ScriptLines lines);
+    // Puts `lines` in place of the list's and hands back the old ones, whose
+    // loaded blocks are moved, not copied.
+    ScriptLines exchange(ScriptLines lines);
 
-    // Changed since the last load or save (the editor asks before discarding).
-    bool isModified() const { return m_modified; }
-    void setModified(bool modified) { m_modified = modified; }
-
-    void addObserver(ScriptListObserver *observer);
-    void removeObserver(ScriptListObserver *observer);
+    // Watching the list leaves it as it is: a read-only holder may watch too.
+    void addObserver(ScriptListObserver *observer) const;
+    void removeObserver(ScriptListObserver *observer) const;
 
 private:
     ScriptLines m_lines;
-    std::vector<ScriptListObserver *> m_observers;
-    bool m_modified = false;
+    mutable std::vector<ScriptListObserver *> m_observers;
 };
 
 } // namespace velkan

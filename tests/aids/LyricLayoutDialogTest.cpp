@@ -4,6 +4,7 @@
 #include "aids/LyricLayoutUpDown.h"
 #include "aids/core/CommandTemplates.h"
 #include "form/CommandIds.h"
+#include "support/Actions.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -333,7 +334,7 @@ TEST_F(LayoutDialogTest, EscapeClosesAndChangesNothing)
 
 TEST_F(LayoutDialogTest, MenuCommandOpensAFreshDialogOverTheScript)
 {
-    view->scriptList().assign(lyricsScript());
+    view->document().assign(lyricsScript());
     EXPECT_EQ(view->paletteColour(), PaletteColour{});
     int sessions = 0;
     for (int run = 0; run < 2; ++run) {
@@ -346,7 +347,7 @@ TEST_F(LayoutDialogTest, MenuCommandOpensAFreshDialogOverTheScript)
             d.lyricList()->doubleClicked({});
             QTest::mouseClick(d.control(LyricLayoutDialog::ConfirmButton), Qt::LeftButton);
         });
-        EXPECT_TRUE(view->runCommand(cmd::LyricLayout));
+        EXPECT_TRUE(test::triggerAction(view, "actionLyricLayout"));
     }
     EXPECT_EQ(sessions, 2);
     EXPECT_EQ(view->scriptList().lines(),
@@ -375,7 +376,7 @@ TEST_F(LayoutDialogTest, TheBackgroundIsTheFormsPaletteColourForThePalTemplateTo
         EXPECT_EQ(mainLines().size(), lyricsScript().size() + (c.accepted ? 1 : 0));
 
         PaletteDialog::setNextAnswer(true);
-        ASSERT_TRUE(view->runCommand(kPaletteCommandId));
+        ASSERT_TRUE(test::triggerAction(view, "actionTemplatePAL"));
         EXPECT_EQ(view->lineEdit()->text(), c.palLine);
     }
 }

@@ -52,7 +52,7 @@ protected:
     }
     void open(std::vector<ScriptLine> lines = lyricsScript())
     {
-        view->scriptList().assign(std::move(lines));
+        view->document().assign(std::move(lines));
         dialog = std::make_unique<LyricLayoutDialog>(*view);
         dialog->show();
     }

@@ -5,11 +5,13 @@
 #include "aids/LyricRevealDialog.h"
 #include "form/CommandIds.h"
 #include "form/ScriptListView.h"
+#include "form/Playback.h"
 #include "form/VelkanView.h"
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/ShiftJisCodec.h"
+#include "support/Actions.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -39,7 +41,7 @@ protected:
     // Opens the dialog on the main form's lines.
     void open(std::vector<ScriptLine> lines)
     {
-        view->scriptList().assign(std::move(lines));
+        view->document().assign(std::move(lines));
         dialog = std::make_unique<D>(*view);
         dialog->show();
     }
@@ -304,7 +306,7 @@ TEST_F(RevealDialogTest, AStartWithALineBreakWritesNoBlock)
 
 TEST_F(RevealDialogTest, BarsAreAsLongAsTheLoadedMeter)
 {
-    view->setLoadedTimeline(std::make_shared<const SongTimeline>(threeFour()));
+    view->playback()->useTimeline(std::make_shared<const SongTimeline>(threeFour()));
     open({"@WAIT(5,24);", kAiu, "@WAIT(5,96);", kEoSemi, "@WAIT(1,20);"});
     selectRange(0, 3);
     click(D::AppearLineByLine);
@@ -398,7 +400,7 @@ TEST_F(RevealDialogTest, ResizeMovesOnlyTheLineList)
 TEST_F(RevealDialogTest, CommandOpensTheDialogModallyAndDiscardsIt)
 {
     installLyricRevealCommand(*view);
-    view->scriptList().assign({"a", "b"});
+    view->document().assign({"a", "b"});
     bool seen = false;
     QTimer::singleShot(0, [&seen] {
         auto *d = qobject_cast<D *>(QApplication::activeModalWidget());
@@ -406,7 +408,7 @@ TEST_F(RevealDialogTest, CommandOpensTheDialogModallyAndDiscardsIt)
         if (d)
             d->close();
     });
-    EXPECT_TRUE(view->runCommand(cmd::LyricReveal));
+    EXPECT_TRUE(test::triggerAction(view, "actionLyricReveal"));
     EXPECT_TRUE(seen);
     EXPECT_TRUE(view->findChildren<D *>().isEmpty());
 }

@@ -5,6 +5,7 @@
 #include "form/VelkanView.h"
 
 #include "form/FormTestSupport.h"
+#include "support/Actions.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -23,8 +24,8 @@ protected:
         view = std::make_unique<VelkanView>();
         installCommandTemplateCommands(*view);
         view->show();
-        view->scriptList().assign({"@WAIT(1,0);", "lyric", "@COLOR(32);"});
-        view->scriptList().setModified(false);
+        view->document().assign({"@WAIT(1,0);", "lyric", "@COLOR(32);"});
+        view->document().setModified(false);
         view->selectLine(1);
     }
     QStringList helpBlocks() const
@@ -45,14 +46,14 @@ const QString kDefaultPal =
 TEST_F(TemplateMenuTest, EachFormStartsItsOwnColourAtBlack)
 {
     PaletteDialog::setNextAnswer(true, PaletteColour{7, 7, 7});
-    view->runCommand(kPaletteCommandId);
+    test::triggerAction(view, "actionTemplatePAL");
     ASSERT_EQ(view->paletteColour(), (PaletteColour{7, 7, 7}));
 
     VelkanView next;
     installCommandTemplateCommands(next);
     EXPECT_EQ(next.paletteColour(), PaletteColour{});
     PaletteDialog::setNextAnswer(true);
-    next.runCommand(kPaletteCommandId);
+    test::triggerAction(&next, "actionTemplatePAL");
     EXPECT_EQ(next.lineEdit()->text(),
               QStringLiteral("@PAL(000,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);"));
     EXPECT_EQ(view->paletteColour(), (PaletteColour{7, 7, 7}));
@@ -94,7 +95,8 @@ TEST_F(TemplateMenuTest, EveryItemFillsBothBoxesAndNeverTouchesTheList)
         if (id == 32783)
             PaletteDialog::setNextAnswer(false);
 
-        ASSERT_TRUE(view->runCommand(id));
+        const std::string name = "actionTemplate" + std::string(entry.menuText);
+        ASSERT_TRUE(test::triggerAction(view, name.c_str()));
 
         EXPECT_EQ(view->lineEdit()->text(), line ? QString::fromLatin1(line) : kDefaultPal);
         QStringList expectedHelp;
@@ -104,14 +106,14 @@ TEST_F(TemplateMenuTest, EveryItemFillsBothBoxesAndNeverTouchesTheList)
         EXPECT_EQ(view->focusWidget(), view->lineEdit());
         EXPECT_EQ(view->scriptList().lines(), linesBefore);
         EXPECT_EQ(view->selectedIndex(), 1);
-        EXPECT_FALSE(view->scriptList().isModified());
+        EXPECT_FALSE(view->document().isModified());
     }
 }
 
 TEST_F(TemplateMenuTest, WaitAfterColorLeavesExactlyTheWaitHelp)
 {
-    view->runCommand(32775);
-    view->runCommand(32773);
+    test::triggerAction(view, "actionTemplateCOLOR");
+    test::triggerAction(view, "actionTemplateWAIT");
     EXPECT_EQ(view->lineEdit()->text(), QStringLiteral("@WAIT(123,96);"));
     EXPECT_EQ(
         view->helpPanel()->toPlainText(),
@@ -135,7 +137,7 @@ TEST_F(TemplateMenuTest, PalBuildsItsLineFromTheDialogsAnswer)
     };
     for (const Case &c : cases) {
         PaletteDialog::setNextAnswer(c.accepted, c.colour);
-        view->runCommand(kPaletteCommandId);
+        test::triggerAction(view, "actionTemplatePAL");
         EXPECT_EQ(view->lineEdit()->text(), c.expected);
         EXPECT_EQ(helpBlocks().size(), 3);
         // Cancel only declines the colour; the dialog keeps it for next time.

@@ -6,6 +6,7 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/TestAnswers.h"
+#include "support/Actions.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,7 @@ TEST(TestAnswersReset, OneCallEmptiesEverySeam)
          [&] { LyricLayoutDialog::setNextSession([&](LyricLayoutDialog &) { sessionRun = 1; }); },
          [&] {
              LyricLayoutDialog::setNextSession([&](LyricLayoutDialog &) { sessionRun = 2; });
-             view.runCommand(cmd::LyricLayout);
+             test::triggerAction(&view, "actionLyricLayout");
              return sessionRun == 2;
          }},
         {"message box",

@@ -1,8 +1,10 @@
 #include "aids/TimingOffsetDialog.h"
 #include "form/CommandIds.h"
+#include "form/Playback.h"
 #include "form/VelkanView.h"
 
 #include "form/FormTestSupport.h"
+#include "support/Actions.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -26,16 +28,16 @@ protected:
     // A song in numerator / 2^exponent from its first tick.
     void loadSongIn(int numerator, int exponent = 2)
     {
-        view->setLoadedTimeline(std::make_shared<const SongTimeline>(
+        view->playback()->useTimeline(std::make_shared<const SongTimeline>(
             480, std::vector<TempoEvent>{},
             std::vector<TimeSignatureEvent>{{0, numerator, exponent}}));
     }
     // Runs the menu command on one line and answers the dialog with OK.
     std::string shifted(const std::string &line, int choice)
     {
-        view->scriptList().assign({line});
+        view->document().assign({line});
         TimingOffsetDialog::setNextAnswer(true, choice);
-        EXPECT_TRUE(view->runCommand(cmd::TimingOffset));
+        EXPECT_TRUE(test::triggerAction(view, "actionTimingOffset"));
         return view->scriptList().text(0);
     }
     std::unique_ptr<VelkanView> view;
@@ -95,9 +97,9 @@ TEST_F(TimingOffsetTest, EachChoiceShiftsTheWaitLinesByItsSteps)
                                     "@WAIT(12,108);", "@WAIT(12,120);", "@WAIT(12,144);"};
     for (int choice = 1; choice <= 6; ++choice) {
         SCOPED_TRACE(choice);
-        view->scriptList().assign(lines);
+        view->document().assign(lines);
         TimingOffsetDialog::setNextAnswer(true, choice);
-        ASSERT_TRUE(view->runCommand(cmd::TimingOffset));
+        ASSERT_TRUE(test::triggerAction(view, "actionTimingOffset"));
         EXPECT_EQ(view->scriptList().text(0), expected[choice - 1]);
         EXPECT_EQ(view->scriptList().text(2), std::string(expected[choice - 1]) + "@COLOR(32);");
         for (int untouched : {1, 3, 4})
@@ -116,16 +118,16 @@ TEST_F(TimingOffsetTest, BarsOfA34SongAreThreeQuartersLong)
     EXPECT_EQ(shifted("@WAIT(12,140);", 4), "@WAIT(13,8);");
     loadSongIn(3, 3); // 3/8: 72 steps
     EXPECT_EQ(shifted("@WAIT(12,48);", 6), "@WAIT(13,24);");
-    view->setLoadedTimeline(nullptr);
+    view->playback()->useTimeline(nullptr);
     EXPECT_EQ(shifted("@WAIT(12,120);", 6), "@WAIT(12,168);");
 }
 
 TEST_F(TimingOffsetTest, PositionsBeforeTheSongsStartAreHeldThereAndCounted)
 {
-    view->scriptList().assign(
+    view->document().assign(
         {"@WAIT(0,0);", "lyric", "@WAIT(1,10);", "@WAIT(1,100);", "@WAIT(1,0);"});
     TimingOffsetDialog::setNextAnswer(true, 1);
-    view->runCommand(cmd::TimingOffset);
+    test::triggerAction(view, "actionTimingOffset");
     EXPECT_EQ(view->scriptList().lines(),
               (std::vector<ScriptLine>{"@WAIT(1,0);", "lyric", "@WAIT(1,0);", "@WAIT(1,52);",
                                        "@WAIT(1,0);"}));
@@ -138,12 +140,12 @@ TEST_F(TimingOffsetTest, CancelChangesNothingWhateverWasClicked)
 {
     const std::vector<ScriptLine> lines{"@WAIT(0,0);", "@WAIT(12,96);", "lyric"};
     for (int choice = 1; choice <= 6; ++choice) {
-        view->scriptList().assign(lines);
-        view->scriptList().setModified(false);
+        view->document().assign(lines);
+        view->document().setModified(false);
         TimingOffsetDialog::setNextAnswer(false, choice);
-        view->runCommand(cmd::TimingOffset);
+        test::triggerAction(view, "actionTimingOffset");
         EXPECT_EQ(view->scriptList().lines(), lines);
-        EXPECT_FALSE(view->scriptList().isModified());
+        EXPECT_FALSE(view->document().isModified());
     }
     EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
 }
@@ -152,22 +154,22 @@ TEST_F(TimingOffsetTest, ScriptsWithoutWaitLinesStayAsTheyWere)
 {
     for (const std::vector<ScriptLine> &lines :
          {std::vector<ScriptLine>{}, std::vector<ScriptLine>{"lyric", "@COLOR(32);", ""}}) {
-        view->scriptList().assign(lines);
-        view->scriptList().setModified(false);
+        view->document().assign(lines);
+        view->document().setModified(false);
         TimingOffsetDialog::setNextAnswer(true, 6);
-        view->runCommand(cmd::TimingOffset);
+        test::triggerAction(view, "actionTimingOffset");
         EXPECT_EQ(view->scriptList().lines(), lines);
-        EXPECT_FALSE(view->scriptList().isModified());
+        EXPECT_FALSE(view->document().isModified());
     }
 }
 
 TEST_F(TimingOffsetTest, RewriteKeepsTheSelection)
 {
     view->show();
-    view->scriptList().assign({"@WAIT(2,0);", "lyric", "@WAIT(3,0);"});
+    view->document().assign({"@WAIT(2,0);", "lyric", "@WAIT(3,0);"});
     view->selectLine(2);
     TimingOffsetDialog::setNextAnswer(true, 4);
-    view->runCommand(cmd::TimingOffset);
+    test::triggerAction(view, "actionTimingOffset");
     EXPECT_EQ(view->selectedIndex(), 2);
     EXPECT_EQ(view->scriptList().text(2), "@WAIT(3,12);");
 }

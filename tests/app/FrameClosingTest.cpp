@@ -8,6 +8,7 @@
 #include "form/VelkanView.h"
 #include "platform/FakeSequencer.h"
 #include "platform/HelpWindow.h"
+#include "support/Actions.h"
 
 #include <QAction>
 #include <QPointer>
@@ -68,14 +69,14 @@ protected:
         if (!frame)
             frame = new MainFrame;
         frame->show();
-        frame->view()->scriptList().setModified(false);
+        frame->view()->document().setModified(false);
         velkan::test::TrackBuilder t;
         t.tempo(0, 500000).timeSignature(0, 4, 2).note(0, 60).endOfTrack(64 * 120);
         device->setSongLength(64);
         FileDialog::setNextFileName(
             writeTemp(QStringLiteral("song.mid"), velkan::test::smf(480, {t})));
-        frame->view()->runCommand(cmd::MidiLoad);
-        frame->view()->runCommand(cmd::Start);
+        test::triggerAction(frame->view(), "actionMidiLoad");
+        test::triggerAction(frame->view(), "actionStart");
         ASSERT_TRUE(frame->view()->playback()->isPerforming());
         frame->action(cmd::Help)->trigger();
         ASSERT_TRUE(HelpWindow::isOpen());
@@ -112,7 +113,7 @@ TEST_F(FrameClosingTest, ClosingTheFrameEndsTheProgram)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.how);
         playWithTheManualOpen();
-        frame->view()->scriptList().setModified(c.cancel);
+        frame->view()->document().setModified(c.cancel);
         if (c.cancel)
             MessageBox::setNextAnswer(MessageBox::Cancel);
         QTimer stillRunning;

@@ -2,9 +2,11 @@
 
 #include "app/MainFrame.h"
 #include "form/CommandIds.h"
+#include "form/Playback.h"
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
 #include "platform/HelpWindow.h"
+#include "support/Actions.h"
 
 #include <QAction>
 #include <QLabel>
@@ -63,11 +65,13 @@ TEST_F(FrameTest, MenuBarInOrderWithIds)
     QStringList titles;
     for (QAction *a : frame->menuBar()->actions())
         titles << a->text();
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("設定(&S)"),
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("編集(&E)"), QStringLiteral("設定(&S)"),
                                    QStringLiteral("コマンド(&C)"), QStringLiteral("表示(&V)"),
                                    QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
     const auto menu = [&](const char *name) { return frame->findChild<QMenu *>(QString::fromLatin1(name)); };
     EXPECT_EQ(describe(menu("fileMenu")), QStringList{QStringLiteral("Velkanの終了(&X):57665")});
+    EXPECT_EQ(describe(menu("editMenu")),
+              (QStringList{QStringLiteral("元に戻す(&U):0"), QStringLiteral("やり直し(&R):0")}));
     EXPECT_EQ(describe(menu("settingsMenu")),
               (QStringList{QStringLiteral("歌詞表示位置の設定:32771"), QStringLiteral("-"),
                            QStringLiteral("歌詞の出現/消去方法:32792"), QStringLiteral("-"),
@@ -87,8 +91,14 @@ TEST_F(FrameTest, MenuCommandsReachTheForm)
 {
     int hits = 0;
     for (int id : {int(cmd::LyricLayout), int(cmd::LyricReveal), int(cmd::TimingOffset), 32772, 32790}) {
-        view()->setCommandHandler(id, [&hits] { ++hits; });
-        frame->action(id)->trigger();
+        // The menu item is the form's own action.
+        test::replaceHandler(view()->action(id), [&hits] { ++hits; });
+        for (QMenu *menu : frame->menuBar()->findChildren<QMenu *>()) {
+            for (QAction *item : menu->actions()) {
+                if (item->data().toInt() == id && !item->isSeparator())
+                    item->trigger();
+            }
+        }
     }
     EXPECT_EQ(hits, 5);
 }
@@ -100,8 +110,10 @@ TEST_F(FrameTest, EveryCommandOfTheFormHasAHandler)
                             cmd::LyricReveal, cmd::TimingOffset, cmd::Help};
     for (int id = cmd::TemplateFirst; id <= cmd::TemplateLast; ++id)
         ids.push_back(id);
-    for (int id : ids)
-        EXPECT_TRUE(view()->hasCommandHandler(id)) << id;
+    for (int id : ids) {
+        ASSERT_NE(view()->action(id), nullptr) << id;
+        EXPECT_TRUE(test::isHandled(view()->action(id))) << id;
+    }
 }
 
 TEST_F(FrameTest, StatusBarToggleKeepsItsPanes)
@@ -126,9 +138,25 @@ TEST_F(FrameTest, StatusBarToggleKeepsItsPanes)
 
 TEST_F(FrameTest, TitleStartsUntitled)
 {
-    EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題 - Velkan"));
+    // "[*]" is where the window system shows a changed script's "*".
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題 - Velkan[*]"));
     frame->setDocumentTitle(QStringLiteral("a.txt"));
-    EXPECT_EQ(frame->windowTitle(), QStringLiteral("a.txt - Velkan"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("a.txt - Velkan[*]"));
+    frame->setDocumentTitle(QStringLiteral("odd[*].txt"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("odd[*][*].txt - Velkan[*]"));
+}
+
+TEST_F(FrameTest, TitleNamesTheSongAndMarksAChangedScript)
+{
+    EXPECT_FALSE(frame->isWindowModified());
+    view()->document().insertLine(0, "typed", QStringLiteral("行の挿入"), 0);
+    EXPECT_TRUE(frame->isWindowModified());
+    view()->document().undo();
+    EXPECT_FALSE(frame->isWindowModified());
+    emit view()->playback()->songChanged(QStringLiteral("/songs/a.mid"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("/songs/a.mid[*]"));
+    emit view()->playback()->songChanged({});
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題[*]"));
 }
 
 TEST_F(FrameTest, AcceleratorsWorkInEveryFocus)
@@ -136,7 +164,7 @@ TEST_F(FrameTest, AcceleratorsWorkInEveryFocus)
     std::map<int, int> hits;
     for (int id : {int(cmd::Start), int(cmd::Pause), int(cmd::End), int(cmd::Delete), int(cmd::Overwrite),
                    int(cmd::Insert)})
-        view()->setCommandHandler(id, [&hits, id] { ++hits[id]; });
+        test::replaceHandler(view()->action(id), [&hits, id] { ++hits[id]; });
     const std::pair<Qt::Key, int> keys[] = {{Qt::Key_S, cmd::Start},  {Qt::Key_P, cmd::Pause},
                                             {Qt::Key_E, cmd::End},    {Qt::Key_D, cmd::Delete},
                                             {Qt::Key_O, cmd::Overwrite}, {Qt::Key_I, cmd::Insert}};
@@ -156,7 +184,7 @@ TEST_F(FrameTest, AcceleratorsWorkInEveryFocus)
 
 TEST_F(FrameTest, CtrlCInTheLineEditFetchesTheLine)
 {
-    view()->scriptList().assign({"first", "second"});
+    view()->document().assign({"first", "second"});
     view()->selectLine(1);
     view()->lineEdit()->setText(QStringLiteral("typed"));
     view()->lineEdit()->selectAll();
@@ -185,8 +213,8 @@ TEST_F(FrameTest, ClosingAsksOnlyWhenChanged)
             frame = new MainFrame;
             frame->show();
         }
-        view()->scriptList().assign({"x"});
-        view()->scriptList().setModified(c.modified);
+        view()->document().assign({"x"});
+        view()->document().setModified(c.modified);
         MessageBox::clearShown();
         if (c.modified)
             MessageBox::setNextAnswer(c.answer);
@@ -297,7 +325,7 @@ TEST_F(FrameTest, IndicatorsShowOnlyLocksThatAreOn)
 // shows every control whole, the list with a row and its whole scroll bar.
 TEST_F(FrameTest, SmallestWindowCutsNoControlOff)
 {
-    view()->scriptList().assign(std::vector<ScriptLine>(100, "@WAIT(1,0);"));
+    view()->document().assign(std::vector<ScriptLine>(100, "@WAIT(1,0);"));
     ScriptListView *list = view()->listView();
     const QSize full = frame->size();
     for (const QSize asked : {QSize(1, 1), QSize(full.width(), 1), QSize(1, full.height())}) {

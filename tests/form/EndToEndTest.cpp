@@ -1,5 +1,6 @@
 // The author's whole road with the real sequencer (FluidSynth, file driver):
 // load the demo song and its lyrics, play, tap the space bar, save.
+#include "support/Actions.h"
 #include "FormTestSupport.h"
 #include "midi/TimingSongs.h"
 
@@ -33,18 +34,18 @@ TEST_F(EndToEndTest, TapLyricsAlongTheDemoSongAndSave)
     VelkanView view;
     view.show();
     FileDialog::setNextFileName(kExamples + QStringLiteral("/demo.mid"));
-    view.runCommand(cmd::MidiLoad);
+    test::triggerAction(&view, "actionMidiLoad");
     ASSERT_TRUE(MessageBox::shownTexts().isEmpty()) << MessageBox::shownTexts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(view.scriptList().lines(),
               (std::vector<ScriptLine>{"dT:0 Mean4:4", "dT:0 Tempo:500", "dT:32 Tempo:625"}));
     EXPECT_EQ(view.barCountLabel()->text(), QStringLiteral("/17"));
 
     FileDialog::setNextFileName(kExamples + QStringLiteral("/demo.txt"));
-    view.runCommand(cmd::LyricsLoad);
+    test::triggerAction(&view, "actionLyricsLoad");
     ASSERT_EQ(view.scriptList().count(), 4 + 8 + 1);
 
     view.selectLine(4);
-    view.runCommand(cmd::Start);
+    test::triggerAction(&view, "actionStart");
     ScriptListView *list = view.listView();
     ASSERT_TRUE(list->hasFocus() || QTest::qWaitFor([&] { return list->hasFocus(); }));
 
@@ -52,7 +53,7 @@ TEST_F(EndToEndTest, TapLyricsAlongTheDemoSongAndSave)
     QTest::keyClick(list, Qt::Key_Space);
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.barBox()->text() == QStringLiteral("2"); }, 5000));
     QTest::keyClick(list, Qt::Key_Space);
-    view.runCommand(cmd::End);
+    test::triggerAction(&view, "actionEnd");
 
     EXPECT_EQ(view.scriptList().text(4), "@WAIT(1,0);");
     EXPECT_EQ(view.scriptList().text(6).rfind("@WAIT(2,", 0), 0u) << view.scriptList().text(6);
@@ -60,7 +61,7 @@ TEST_F(EndToEndTest, TapLyricsAlongTheDemoSongAndSave)
 
     const QString out = m_dir.filePath(QStringLiteral("demo.wrd"));
     FileDialog::setNextFileName(out);
-    view.runCommand(cmd::WrdSave);
+    test::triggerAction(&view, "actionWrdSave");
     EXPECT_EQ(readFile(out), joinScriptLines(view.scriptList().lines()));
 }
 
@@ -106,15 +107,15 @@ TEST_P(TapAlongTest, EveryStampIsTheBeatTheSequencerIsPlaying)
     VelkanView view;
     view.show();
     FileDialog::setNextFileName(writeTemp(QStringLiteral("song.mid"), song.bytes));
-    view.runCommand(cmd::MidiLoad);
+    test::triggerAction(&view, "actionMidiLoad");
     ASSERT_TRUE(MessageBox::shownTexts().isEmpty())
         << MessageBox::shownTexts().join(QLatin1Char('\n')).toStdString();
     std::vector<ScriptLine> lines{"h0", "h1", "h2", "h3"};
     for (int i = 0; i < 40; ++i)
         lines.push_back("lyric " + std::to_string(i));
-    view.scriptList().assign(lines);
+    view.document().assign(lines);
     view.selectLine(4);
-    view.runCommand(cmd::Start);
+    test::triggerAction(&view, "actionStart");
     ScriptListView *list = view.listView();
     Sequencer &device = view.playback()->sequencer();
     const auto beatOfSixteenth = [&](std::int32_t s) {
@@ -143,7 +144,7 @@ TEST_P(TapAlongTest, EveryStampIsTheBeatTheSequencerIsPlaying)
         taps.push_back({before, after == before});
         lastTapped = before;
     }
-    view.runCommand(cmd::End);
+    test::triggerAction(&view, "actionEnd");
 
     ASSERT_GE(taps.size(), 8u);
     int exact = 0;

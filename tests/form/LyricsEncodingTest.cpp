@@ -1,4 +1,5 @@
 // 歌詞読込 of lyrics written in UTF-8 or UTF-16, through the main window.
+#include "support/Actions.h"
 #include "FormTestSupport.h"
 
 #include "app/MainFrame.h"
@@ -93,16 +94,16 @@ TEST_F(LyricsEncodingTest, UnicodeLyricsAreConvertedAndTheStatusBarSaysSo)
         load(writeTemp(QString::fromLatin1(c.name), c.bytes));
         EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
         EXPECT_EQ(lines(), withHeader(kShiftJisLyrics));
-        EXPECT_FALSE(view()->scriptList().isModified());
+        EXPECT_FALSE(view()->document().isModified());
         EXPECT_EQ(status(), c.status);
 
         // Saved as Shift-JIS, as every script is.
         const QString saved = m_dir.filePath(QStringLiteral("saved.wrd"));
         FileDialog::setNextFileName(saved);
-        view()->runCommand(cmd::WrdSave);
+        test::triggerAction(view(), "actionWrdSave");
         EXPECT_EQ(readFile(saved), joinScriptLines(withHeader(kShiftJisLyrics)));
-        view()->scriptList().assign(std::vector<ScriptLine>{"@before"});
-        view()->scriptList().setModified(false);
+        view()->document().assign(std::vector<ScriptLine>{"@before"});
+        view()->document().setModified(false);
     }
 
     // A Shift-JIS file then loads as it always has, and the note goes.
@@ -130,8 +131,8 @@ TEST_F(LyricsEncodingTest, ACharacterWithoutCodeIsNamedAndNothingLoads)
          QStringLiteral("2 行目に UTF-16 BE として読めないバイトがあるため、読み込めません")},
     };
     const std::vector<ScriptLine> kept = {"@kept", "edited"};
-    view()->scriptList().assign(kept);
-    view()->scriptList().setModified(true);
+    view()->document().assign(kept);
+    view()->document().setModified(true);
     view()->selectLine(1);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -141,7 +142,7 @@ TEST_F(LyricsEncodingTest, ACharacterWithoutCodeIsNamedAndNothingLoads)
         ASSERT_EQ(MessageBox::shownTexts().size(), 2);
         EXPECT_EQ(MessageBox::shownTexts().at(1), c.message);
         EXPECT_EQ(lines(), kept);
-        EXPECT_TRUE(view()->scriptList().isModified());
+        EXPECT_TRUE(view()->document().isModified());
         EXPECT_EQ(view()->selectedIndex(), 1);
         EXPECT_TRUE(status().isEmpty());
     }

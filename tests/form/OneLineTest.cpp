@@ -30,8 +30,8 @@ protected:
         // The accelerators answer in the active window only.
         QApplication::setActiveWindow(view.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-        view->scriptList().assign(std::vector<ScriptLine>{"@A", "B", "C"});
-        view->scriptList().setModified(false);
+        view->document().assign(std::vector<ScriptLine>{"@A", "B", "C"});
+        view->document().setModified(false);
     }
     std::vector<ScriptLine> lines() const { return view->scriptList().lines().toVector(); }
     // Pastes text at the end of the box, as Ctrl+V in it does.
@@ -81,7 +81,7 @@ TEST_F(OneLineTest, PastedLineBreaksAreRefusedByEveryCommand)
             commands[k]();
             EXPECT_EQ(MessageBox::shownTexts(), QStringList{kOneLineMessage});
             EXPECT_EQ(lines(), (std::vector<ScriptLine>{"@A", "B", "C"}));
-            EXPECT_FALSE(view->scriptList().isModified());
+            EXPECT_FALSE(view->document().isModified());
             EXPECT_EQ(view->selectedIndex(), 1);
             // The box keeps the text, to be put right.
             EXPECT_EQ(view->lineEdit()->text(), QStringLiteral("歌詞") + pasted);

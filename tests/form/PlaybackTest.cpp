@@ -7,10 +7,12 @@
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
 #include "platform/FakeSequencer.h"
+#include "support/Actions.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QAction>
 #include <QTest>
 
 using namespace velkan;
@@ -58,7 +60,7 @@ protected:
     void load(const QString &path)
     {
         FileDialog::setNextFileName(path);
-        view->runCommand(cmd::MidiLoad);
+        test::triggerAction(view, "actionMidiLoad");
     }
     // Lets `ms` of song time pass: the beat timer runs its ticks, the UI shows them.
     void play(double ms)
@@ -75,8 +77,8 @@ protected:
     }
     void setLyrics()
     {
-        view->scriptList().assign({"h0", "h1", "h2", "h3", "lyric", "next", "last"});
-        view->scriptList().setModified(false);
+        view->document().assign({"h0", "h1", "h2", "h3", "lyric", "next", "last"});
+        view->document().setModified(false);
     }
 
     FakeSequencer *device = nullptr;
@@ -89,21 +91,21 @@ protected:
 
 TEST_F(PlaybackTest, MidiLoadShowsTheSongsTiming)
 {
-    view->scriptList().assign({"old"});
-    view->scriptList().setModified(false);
+    view->document().assign({"old"});
+    view->document().setModified(false);
     const QString path = song(4, 2, 640);
     load(path);
     EXPECT_EQ(FileDialog::lastFilters(),
               (QStringList{QStringLiteral("MIDIﾌｧｲﾙ(*.RMI;*.MID)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
     EXPECT_EQ(view->scriptList().lines(),
               (std::vector<ScriptLine>{"dT:0 Tempo:500", "dT:0 Mean4:4"}));
-    EXPECT_FALSE(view->scriptList().isModified());
-    EXPECT_EQ(view->window()->windowTitle(), path);
+    EXPECT_FALSE(view->document().isModified());
+    EXPECT_EQ(view->playback()->songPath(), path);
     EXPECT_EQ(view->positionBar()->maximum(), 640);
     EXPECT_EQ(view->barCountLabel()->text(), QStringLiteral("/41"));
     EXPECT_TRUE(playback->isSongOpen());
-    ASSERT_NE(view->loadedTimeline(), nullptr);
-    EXPECT_EQ(view->loadedTimeline()->division(), 480);
+    ASSERT_NE(view->playback()->timeline(), nullptr);
+    EXPECT_EQ(view->playback()->timeline()->division(), 480);
 }
 
 TEST_F(PlaybackTest, FailedOpenLeavesNoSong)
@@ -113,8 +115,8 @@ TEST_F(PlaybackTest, FailedOpenLeavesNoSong)
     load(path);
     EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("開けません")});
     EXPECT_FALSE(playback->isSongOpen());
-    EXPECT_EQ(view->loadedTimeline(), nullptr);
-    view->runCommand(cmd::Start);
+    EXPECT_EQ(view->playback()->timeline(), nullptr);
+    test::triggerAction(view, "actionStart");
     EXPECT_FALSE(playback->isPerforming());
     EXPECT_FALSE(playback->isTimerRunning());
 }
@@ -133,9 +135,9 @@ TEST_F(PlaybackTest, ARejectedSongChangesNothing)
         const QString good = song(4, 2, 640);
         load(good);
         view->window()->setWindowTitle(good);
-        view->runCommand(cmd::Start);
+        test::triggerAction(view, "actionStart");
         play(2600); // bar 2, beat 2
-        view->scriptList().append("tapped");
+        view->document().insertLine(-1, "tapped", {}, ScriptDocument::kKeepSelection);
         const std::vector<ScriptLine> lines = view->scriptList().lines().toVector();
         device->clearCalls();
         MessageBox::clearShown();
@@ -147,8 +149,8 @@ TEST_F(PlaybackTest, ARejectedSongChangesNothing)
         device->setFailure(Op::Check, std::nullopt);
 
         EXPECT_EQ(view->scriptList().lines().toVector(), lines);
-        EXPECT_TRUE(view->scriptList().isModified());
-        EXPECT_EQ(view->window()->windowTitle(), good);
+        EXPECT_TRUE(view->document().isModified());
+        EXPECT_EQ(view->playback()->songPath(), good);
         EXPECT_EQ(view->barCountLabel()->text(), QStringLiteral("/41"));
         EXPECT_EQ(bar(), QStringLiteral("2"));
         EXPECT_TRUE(playback->isSongOpen());
@@ -156,7 +158,7 @@ TEST_F(PlaybackTest, ARejectedSongChangesNothing)
         for (const Op op : device->ops())
             EXPECT_TRUE(op == Op::Check) << static_cast<int>(op);
         EXPECT_EQ(MessageBox::shownTexts().size(), 2); // the question, then why
-        view->runCommand(cmd::End);
+        test::triggerAction(view, "actionEnd");
     }
 }
 
@@ -164,13 +166,13 @@ TEST_F(PlaybackTest, ANewSongClearsThePreviousSongsDisplays)
 {
     QScrollBar *bar = view->positionBar();
     load(song(4, 2, 640));
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     play(4500);
     bar->setSliderDown(true);
     bar->setSliderPosition(100);
     ASSERT_FALSE(view->dragBarLabel()->text().isEmpty());
     bar->setSliderDown(false);
-    view->runCommand(cmd::End);
+    test::triggerAction(view, "actionEnd");
     MessageBox::setNextAnswer(MessageBox::Discard);
     load(song(3, 2, 120));
     EXPECT_EQ(this->bar(), QString());
@@ -182,7 +184,7 @@ TEST_F(PlaybackTest, ANewSongClearsThePreviousSongsDisplays)
 TEST_F(PlaybackTest, CountsBeatsAndBarsInFourFour)
 {
     load(song(4, 2, 640));
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     EXPECT_TRUE(playback->isPerforming());
     EXPECT_TRUE(playback->isTimerRunning());
     EXPECT_EQ(device->calls().back(), (FakeSequencer::Call{Op::PlayFrom, 0, {}}));
@@ -206,15 +208,15 @@ TEST_F(PlaybackTest, CountsBeatsAndBarsInFourFour)
 TEST_F(PlaybackTest, PauseAndResumeAtTheStartOfTheBeat)
 {
     load(song(4, 2, 640));
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     device->setPosition(74);  // bar 5, beat 3, half a beat in
-    view->runCommand(cmd::Pause);
+    test::triggerAction(view, "actionPause");
     EXPECT_FALSE(playback->isTimerRunning());
     EXPECT_TRUE(playback->isPerforming());
     EXPECT_EQ(playback->currentPosition(), 74);
 
     device->clearCalls();
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     EXPECT_EQ(device->calls(), (std::vector<FakeSequencer::Call>{
                                    {Op::Position, 0, {}}, {Op::Seek, 72, {}}, {Op::Play, 0, {}}}));
     EXPECT_EQ(bar(), QStringLiteral("5"));
@@ -225,10 +227,10 @@ TEST_F(PlaybackTest, PauseAndResumeAtTheStartOfTheBeat)
 TEST_F(PlaybackTest, ResumeInThreeFourSeeksTheBeatNotFourQuartersABar)
 {
     load(song(3, 2, 1200));
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     device->setPosition(4 * 3 * 4 + 4);  // bar 5, beat 2 of a 3/4 song
-    view->runCommand(cmd::Pause);
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionPause");
+    test::triggerAction(view, "actionStart");
     EXPECT_EQ(bar(), QStringLiteral("5"));
     EXPECT_EQ(beat(), QStringLiteral("2"));
     EXPECT_EQ(playback->currentPosition(), 52);
@@ -237,11 +239,11 @@ TEST_F(PlaybackTest, ResumeInThreeFourSeeksTheBeatNotFourQuartersABar)
 TEST_F(PlaybackTest, UpdatesOfARestartedTimerAreDropped)
 {
     load(song(4, 2, 640));
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     // The first timer ticks beats 2 and 3; its updates wait in the queue...
     clock->advanceMs(1000, [this] { return playback->isTimerRunning(); });
     // ...when Start restarts at the device's position, the top of the song.
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     EXPECT_EQ(beat(), QStringLiteral("1"));
     QCoreApplication::processEvents();
     EXPECT_EQ(beat(), QStringLiteral("1"));
@@ -254,13 +256,13 @@ TEST_F(PlaybackTest, UpdatesOfARestartedTimerAreDropped)
 TEST_F(PlaybackTest, EndThenStartPlaysFromTheTop)
 {
     load(song(4, 2, 640));
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     play(4500);
-    view->runCommand(cmd::End);
+    test::triggerAction(view, "actionEnd");
     EXPECT_FALSE(playback->isPerforming());
     EXPECT_FALSE(playback->isTimerRunning());
     EXPECT_EQ(bar(), QStringLiteral("3"));  // the displays stay
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     EXPECT_EQ(bar(), QStringLiteral("1"));
     EXPECT_EQ(beat(), QStringLiteral("1"));
 }
@@ -268,7 +270,7 @@ TEST_F(PlaybackTest, EndThenStartPlaysFromTheTop)
 TEST_F(PlaybackTest, SongEndStopsTheClockAtTheRealEnd)
 {
     load(song(3, 2, 48)); // four bars of 3/4: 6 s
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     play(5999);
     EXPECT_TRUE(playback->isPerforming());
     EXPECT_EQ(bar(), QStringLiteral("4"));
@@ -296,7 +298,7 @@ TEST_F(PlaybackTest, LyricFollowStampsTheBeat)
     load(song(4, 2, 640));
     ASSERT_TRUE(playback->isSongOpen());
     setLyrics();
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     play((16 * 4 + 2) * 500.0 + 100); // bar 17, beat 3
     view->selectLine(4);
     tap();
@@ -318,13 +320,43 @@ TEST_F(PlaybackTest, LyricFollowStampsTheBeat)
     EXPECT_EQ(view->scriptList().count(), count);
 }
 
+// Ctrl+Z while the song plays takes back the last stamp; playback goes on and
+// the next tap stamps as before.
+TEST_F(PlaybackTest, UndoDuringPlaybackRemovesTheLastStamp)
+{
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    load(song(4, 2, 640));
+    setLyrics();
+    test::triggerAction(view, "actionStart");
+    play(2 * 4 * 500.0 + 100); // bar 3, beat 1
+    view->selectLine(4);
+    tap();
+    play(500.0);
+    tap(); // a slip: the same line again, one beat late
+    ASSERT_EQ(view->scriptList().count(), 9);
+    EXPECT_EQ(view->undoAction()->text(), QStringLiteral("元に戻す: 歌詞追い(&U)"));
+
+    QTest::keyClick(view->listView(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(playback->isPerforming());
+    EXPECT_TRUE(playback->isTimerRunning());
+    EXPECT_EQ(view->scriptList().lines(),
+              (std::vector<ScriptLine>{"h0", "h1", "h2", "h3", "@WAIT(3,0);", "lyric", "next", "last"}));
+    // The caret is back where the taken-back tap found it.
+    EXPECT_EQ(view->selectedIndex(), 6);
+    play(500.0);
+    tap();
+    EXPECT_EQ(view->scriptList().text(6), "@WAIT(3,96);");
+    EXPECT_EQ(view->scriptList().text(7), "next");
+}
+
 // The stamp reads the song at the press, not what the last tick showed: half a
 // millisecond after a beat's start the beat box may still show the beat before.
 TEST_F(PlaybackTest, TapsJustAfterABeatStartGetThatBeat)
 {
     load(song(4, 2, 640));
     setLyrics();
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     play(4 * 2000 - 0.5);
     EXPECT_EQ(beat(), QStringLiteral("4"));
     clock->advance(std::chrono::microseconds(1000), [] { return false; }); // no wait for the timer
@@ -341,9 +373,9 @@ TEST_F(PlaybackTest, WhilePausedATapStampsThePausedBeat)
 {
     load(song(4, 2, 640));
     setLyrics();
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     play(2000 + 1000 + 200); // bar 2, beat 3
-    view->runCommand(cmd::Pause);
+    test::triggerAction(view, "actionPause");
     play(10000);
     view->selectLine(4);
     tap();
@@ -355,10 +387,10 @@ TEST_F(PlaybackTest, WhilePausedATapStampsThePausedBeat)
 TEST_F(PlaybackTest, PausedBoxesShowThePausedBeatOverQueuedUpdates)
 {
     load(song(4, 2, 640));
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     clock->advanceMs(500, [this] { return playback->isTimerRunning(); }); // beat 2, queued
     clock->jump(std::chrono::milliseconds(600));                           // beat 3, no tick yet
-    view->runCommand(cmd::Pause);
+    test::triggerAction(view, "actionPause");
     QCoreApplication::processEvents();
     EXPECT_EQ(bar(), QStringLiteral("1"));
     EXPECT_EQ(beat(), QStringLiteral("3"));
@@ -368,7 +400,7 @@ TEST_F(PlaybackTest, PausedBoxesShowThePausedBeatOverQueuedUpdates)
 // Qt's keyboard search would select the next line beginning with a blank.
 TEST_F(PlaybackTest, EverySpaceInTheListIsLyricFollows)
 {
-    view->scriptList().assign({"a", " b", "c"});
+    view->document().assign({"a", " b", "c"});
     view->listView()->setCurrentIndex(QModelIndex());
     view->listView()->clearSelection();
     tap();
@@ -380,8 +412,8 @@ TEST_F(PlaybackTest, EverySpaceInTheListIsLyricFollows)
 TEST_F(PlaybackTest, MidiLoadDuringPerformanceEndsItFirst)
 {
     load(song(4, 2, 640));
-    view->runCommand(cmd::Start);
-    view->scriptList().append("tapped");  // the author's work since the load
+    test::triggerAction(view, "actionStart");
+    view->document().insertLine(-1, "tapped", {}, ScriptDocument::kKeepSelection);  // the author's work since the load
     device->clearCalls();
     MessageBox::setNextAnswer(MessageBox::Discard);
     load(song(3, 2, 120));
@@ -391,7 +423,7 @@ TEST_F(PlaybackTest, MidiLoadDuringPerformanceEndsItFirst)
     EXPECT_EQ(view->barCountLabel()->text(), QStringLiteral("/11"));
 
     // Cancel at the question: nothing changes.
-    view->scriptList().append("more");
+    view->document().insertLine(-1, "more", {}, ScriptDocument::kKeepSelection);
     MessageBox::setNextAnswer(MessageBox::Cancel);
     device->clearCalls();
     load(song(4, 2, 64));
@@ -417,7 +449,7 @@ TEST_F(PlaybackTest, PositionBarOnlyActsOnDragAndRelease)
     EXPECT_EQ(view->dragBarLabel()->text(), QStringLiteral("7"));
 
     // During a performance the release jumps there, to the start of its beat.
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     device->clearCalls();
     bar->setSliderDown(true);
     bar->setSliderPosition(101);
@@ -436,7 +468,7 @@ TEST_F(PlaybackTest, AHeldThumbIsTheAuthorsUntilReleased)
     load(song(4, 2, 640));
     setLyrics();
     QScrollBar *bar = view->positionBar();
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     play(2000 + 1000 + 200); // bar 2, beat 3
     bar->setSliderDown(true);
     bar->setSliderPosition(400);
@@ -454,7 +486,7 @@ TEST_F(PlaybackTest, AHeldThumbIsTheAuthorsUntilReleased)
     EXPECT_EQ(playback->beat(), (BarBeat{26, 1}));
 
     // With no performance the clock goes where the thumb is, and stays.
-    view->runCommand(cmd::End);
+    test::triggerAction(view, "actionEnd");
     bar->setSliderDown(true);
     bar->setSliderPosition(101);
     bar->setSliderDown(false);
@@ -467,7 +499,7 @@ TEST_F(PlaybackTest, DeviceErrorsAreShownAndPlaybackGoesOn)
 {
     load(song(4, 2, 640));
     device->setFailure(Op::PlayFrom, std::string("再生できません"));
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("再生できません")});
     EXPECT_TRUE(playback->isTimerRunning());
 }
@@ -475,7 +507,7 @@ TEST_F(PlaybackTest, DeviceErrorsAreShownAndPlaybackGoesOn)
 TEST_F(PlaybackTest, ClosingTheFormStopsTheTimer)
 {
     load(song(4, 2, 640));
-    view->runCommand(cmd::Start);
+    test::triggerAction(view, "actionStart");
     play(700);
     ASSERT_EQ(clock->sleepers(), 1);
     view.reset();

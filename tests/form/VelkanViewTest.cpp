@@ -5,6 +5,7 @@
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
 #include "script/ScriptFile.h"
+#include "support/Actions.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -30,8 +31,8 @@ protected:
     }
     void fill(std::vector<ScriptLine> lines)
     {
-        view->scriptList().assign(std::move(lines));
-        view->scriptList().setModified(false);
+        view->document().assign(std::move(lines));
+        view->document().setModified(false);
     }
     std::vector<ScriptLine> lines() const { return view->scriptList().lines().toVector(); }
 
@@ -40,11 +41,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(ViewTest, IsTheCurrentMainForm)
-{
-    EXPECT_EQ(VelkanView::current(), view.get());
-}
 
 TEST_F(ViewTest, ResizeMovesOnlyTheBottomControls)
 {
@@ -83,13 +79,13 @@ TEST_F(ViewTest, ChangeFetchesTheSelectedLine)
 {
     fill({"a", "b", "c"});
     view->selectLine(1);
-    view->runCommand(cmd::Change);
+    test::triggerAction(view, "actionChange");
     EXPECT_EQ(view->lineEdit()->text(), QStringLiteral("b"));
     EXPECT_EQ(view->editIndex(), 1);
 
     // No selection: the box keeps its content.
     view->selectLine(-1);
-    view->runCommand(cmd::Change);
+    test::triggerAction(view, "actionChange");
     EXPECT_EQ(view->lineEdit()->text(), QStringLiteral("b"));
     EXPECT_EQ(view->editIndex(), -1);
 }
@@ -100,19 +96,19 @@ TEST_F(ViewTest, InsertThreeTimesStacksCopies)
     view->selectLine(1);
     view->lineEdit()->setText(QStringLiteral("x"));
     for (int n = 0; n < 3; ++n)
-        view->runCommand(cmd::Insert);
+        test::triggerAction(view, "actionInsert");
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"l0", "x", "x", "x", "l1", "l2"}));
     EXPECT_EQ(view->selectedIndex(), 1);
-    EXPECT_TRUE(view->scriptList().isModified());
+    EXPECT_TRUE(view->document().isModified());
 }
 
 TEST_F(ViewTest, OverwriteAndInsertWithoutSelectionAppend)
 {
     fill({"a"});
     view->lineEdit()->setText(QStringLiteral("o"));
-    view->runCommand(cmd::Overwrite);
+    test::triggerAction(view, "actionOverwrite");
     view->lineEdit()->setText(QStringLiteral("i"));
-    view->runCommand(cmd::Insert);
+    test::triggerAction(view, "actionInsert");
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a", "o", "i"}));
     EXPECT_EQ(view->selectedIndex(), -1);
 }
@@ -122,7 +118,7 @@ TEST_F(ViewTest, OverwriteWithEmptyBoxEmptiesTheLine)
     fill({"a", "b"});
     view->selectLine(0);
     view->lineEdit()->clear();
-    view->runCommand(cmd::Overwrite);
+    test::triggerAction(view, "actionOverwrite");
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"", "b"}));
     EXPECT_EQ(view->selectedIndex(), 0);
 }
@@ -130,15 +126,15 @@ TEST_F(ViewTest, OverwriteWithEmptyBoxEmptiesTheLine)
 TEST_F(ViewTest, DeleteSelectsTheFollowingLineOrNone)
 {
     fill({"a", "b", "c"});
-    view->runCommand(cmd::Delete);  // nothing selected: nothing happens
+    test::triggerAction(view, "actionDelete");  // nothing selected: nothing happens
     EXPECT_EQ(lines().size(), 3u);
 
     view->selectLine(1);
-    view->runCommand(cmd::Delete);
+    test::triggerAction(view, "actionDelete");
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a", "c"}));
     EXPECT_EQ(view->selectedIndex(), 1);
 
-    view->runCommand(cmd::Delete);  // the last line: nothing left selected
+    test::triggerAction(view, "actionDelete");  // the last line: nothing left selected
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a"}));
     EXPECT_EQ(view->selectedIndex(), -1);
 }
@@ -147,10 +143,10 @@ TEST_F(ViewTest, OverwriteActsOnTheLineSelectedLast)
 {
     fill({"a", "b", "c"});
     view->selectLine(0);
-    view->runCommand(cmd::Change);
+    test::triggerAction(view, "actionChange");
     view->selectLine(2);
     view->lineEdit()->setText(QStringLiteral("A"));
-    view->runCommand(cmd::Overwrite);
+    test::triggerAction(view, "actionOverwrite");
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a", "b", "A"}));
 }
 
@@ -158,9 +154,9 @@ TEST_F(ViewTest, SelectionFollowsItsLineWhenLinesMove)
 {
     fill({"a", "b", "c"});
     view->selectLine(1);
-    view->scriptList().insert(0, "new");
+    view->document().insertLine(0, "new", {}, ScriptDocument::kKeepSelection);
     EXPECT_EQ(view->selectedIndex(), 2);
-    view->scriptList().remove(0);
+    view->document().removeLines(0, 1, {}, ScriptDocument::kKeepSelection);
     EXPECT_EQ(view->selectedIndex(), 1);
 }
 
@@ -170,8 +166,8 @@ TEST_F(ViewTest, BytesSurviveChangeAndOverwrite)
     const ScriptLine odd = std::string("\x87\x90 \xFA\x4A \x80\xFF x\x82", 10);
     fill({odd});
     view->selectLine(0);
-    view->runCommand(cmd::Change);
-    view->runCommand(cmd::Overwrite);
+    test::triggerAction(view, "actionChange");
+    test::triggerAction(view, "actionOverwrite");
     EXPECT_EQ(view->scriptList().text(0), odd);
 }
 
@@ -190,7 +186,7 @@ TEST_F(ViewTest, AnOverwrittenLineIsRepaintedInPlace)
     const QRect rect3 = list->visualRect(row3);
     const QImage before = list->viewport()->grab(rect3).toImage();
 
-    view->scriptList().replace(3, "@COLOR(32);");
+    view->document().replaceLine(3, "@COLOR(32);", {}, ScriptDocument::kKeepSelection);
     QApplication::processEvents();
     EXPECT_EQ(list->visualRect(row3), rect3);
     EXPECT_EQ(list->indexAt(rect3.center()), row3);
@@ -198,7 +194,7 @@ TEST_F(ViewTest, AnOverwrittenLineIsRepaintedInPlace)
 
     // Every row takes the last row's height: a last line whose characters
     // come from a taller font (the NEC circled digits here) changes them all.
-    view->scriptList().replace(39, "\x87\x40\x87\x90");
+    view->document().replaceLine(39, "\x87\x40\x87\x90", {}, ScriptDocument::kKeepSelection);
     QApplication::processEvents();
     const QModelIndex last = list->model()->index(39, 0);
     EXPECT_EQ(list->visualRect(row3).height(), list->sizeHintForIndex(last).height());
@@ -210,8 +206,8 @@ TEST_F(ViewTest, LongLinesAreNotCut)
     const ScriptLine longLine(100000, 'x');
     fill({longLine});
     view->selectLine(0);
-    view->runCommand(cmd::Change);
-    view->runCommand(cmd::Insert);
+    test::triggerAction(view, "actionChange");
+    test::triggerAction(view, "actionInsert");
     EXPECT_EQ(view->scriptList().text(0), longLine);
     // The list shows a prefix of it.
     const QString shown = view->listView()->model()->index(0, 0).data().toString();
@@ -223,8 +219,8 @@ TEST_F(ViewTest, TextWithoutShiftJisCodeIsRefused)
     fill({"a"});
     view->selectLine(0);
     view->lineEdit()->setText(QStringLiteral("caf\u00e9"));
-    view->runCommand(cmd::Insert);
-    view->runCommand(cmd::Overwrite);
+    test::triggerAction(view, "actionInsert");
+    test::triggerAction(view, "actionOverwrite");
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a"}));
     ASSERT_EQ(MessageBox::shownTexts().size(), 2);
     EXPECT_TRUE(MessageBox::shownTexts().at(0).contains(QStringLiteral("\u00e9")));
@@ -234,17 +230,17 @@ TEST_F(ViewTest, LoadAddsHeaderAndSaveWritesCrLf)
 {
     const QString lyrics = writeTemp(QStringLiteral("song.txt"), "A\nB\n");
     FileDialog::setNextFileName(lyrics);
-    view->runCommand(cmd::LyricsLoad);
+    test::triggerAction(view, "actionLyricsLoad");
     EXPECT_EQ(FileDialog::lastFilters(),
               (QStringList{QStringLiteral("TXT/WRDﾌｧｲﾙ(*.TXT;*.WRD)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
     ASSERT_EQ(lines().size(), 7u);
     EXPECT_EQ(lines()[4], "A");
     EXPECT_EQ(view->selectedIndex(), -1);
-    EXPECT_FALSE(view->scriptList().isModified());
+    EXPECT_FALSE(view->document().isModified());
 
     const QString out = m_dir.filePath(QStringLiteral("song.wrd"));
     FileDialog::setNextFileName(out);
-    view->runCommand(cmd::WrdSave);
+    test::triggerAction(view, "actionWrdSave");
     EXPECT_EQ(FileDialog::lastFilters(),
               (QStringList{QStringLiteral("WRDﾌｧｲﾙ(*.WRD)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
     EXPECT_EQ(readFile(out), joinScriptLines(lines()));
@@ -255,7 +251,7 @@ TEST_F(ViewTest, FailedLoadKeepsTheList)
 {
     fill({"keep"});
     FileDialog::setNextFileName(m_dir.filePath(QStringLiteral("missing.txt")));
-    view->runCommand(cmd::LyricsLoad);
+    test::triggerAction(view, "actionLyricsLoad");
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"keep"}));
     EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("入力ファイルが開けません")});
 
@@ -266,14 +262,14 @@ TEST_F(ViewTest, FailedLoadKeepsTheList)
     FileSystem::setCurrent(&noMemory);
     MessageBox::clearShown();
     FileDialog::setNextFileName(m_dir.filePath(QStringLiteral("huge.wrd")));
-    view->runCommand(cmd::LyricsLoad);
+    test::triggerAction(view, "actionLyricsLoad");
     FileSystem::setCurrent(nullptr);
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"keep"}));
     EXPECT_EQ(MessageBox::shownTexts(), QStringList{QStringLiteral("メモリの確保に失敗")});
 
     // Cancelled dialog: nothing at all.
     MessageBox::clearShown();
-    view->runCommand(cmd::LyricsLoad);
+    test::triggerAction(view, "actionLyricsLoad");
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"keep"}));
     EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
 }
@@ -283,7 +279,7 @@ TEST_F(ViewTest, SaveIntoMissingFolderSaysSo)
     fill({"x"});
     const QString target = m_dir.filePath(QStringLiteral("no/such/dir/out.wrd"));
     FileDialog::setNextFileName(target);
-    view->runCommand(cmd::WrdSave);
+    test::triggerAction(view, "actionWrdSave");
     EXPECT_EQ(MessageBox::shownTexts(),
               QStringList{QStringLiteral("WRDファイルが開けません\n") + target +
                           QStringLiteral("\nファイルを書き込み用に開けませんでした (フォルダーがありません)")});
@@ -293,12 +289,12 @@ TEST_F(ViewTest, LoadAsksBeforeDiscardingChanges)
 {
     const QString lyrics = writeTemp(QStringLiteral("new.txt"), "N\n");
     fill({"edited"});
-    view->scriptList().replace(0, "edited!");
+    view->document().replaceLine(0, "edited!", {}, ScriptDocument::kKeepSelection);
 
     // Cancel: nothing changes.
     FileDialog::setNextFileName(lyrics);
     MessageBox::setNextAnswer(MessageBox::Cancel);
-    view->runCommand(cmd::LyricsLoad);
+    test::triggerAction(view, "actionLyricsLoad");
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"edited!"}));
     EXPECT_EQ(MessageBox::shownTexts().size(), 1);
 
@@ -307,13 +303,13 @@ TEST_F(ViewTest, LoadAsksBeforeDiscardingChanges)
     FileDialog::setNextFileName(lyrics);
     FileDialog::setNextFileName(saved);
     MessageBox::setNextAnswer(MessageBox::Save);
-    view->runCommand(cmd::LyricsLoad);
+    test::triggerAction(view, "actionLyricsLoad");
     EXPECT_EQ(readFile(saved), "edited!\r\n");
     EXPECT_EQ(lines().size(), 6u);
 
     // Unchanged since the load: no question.
     MessageBox::clearShown();
     FileDialog::setNextFileName(lyrics);
-    view->runCommand(cmd::LyricsLoad);
+    test::triggerAction(view, "actionLyricsLoad");
     EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
 }

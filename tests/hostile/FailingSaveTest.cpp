@@ -2,6 +2,7 @@
 // tests run as root, where permission bits stop nothing) and driven through
 // the form's save button: the old file stays whole, the message says what
 // happened, and the script list and its changed state stay as they were.
+#include "support/Actions.h"
 #include "form/FormTestSupport.h"
 
 #include "form/CommandIds.h"
@@ -125,8 +126,8 @@ TEST_P(FailingSaveTest, OldFileWholeMessageClearListUnchanged)
     VelkanView view;
     view.show();
     const std::vector<ScriptLine> lines = {"@WAIT(1,0);", "\x89\xCC\x8E\x8C", "", "@END();"};
-    view.scriptList().assign(lines);
-    view.scriptList().setModified(true);
+    view.document().assign(lines);
+    view.document().setModified(true);
     view.selectLine(1);
 
     const std::string old = "@OLD();\r\nthe author's earlier work\r\n";
@@ -135,7 +136,7 @@ TEST_P(FailingSaveTest, OldFileWholeMessageClearListUnchanged)
     const FailingFileSystem failing(c.failure);
     FileSystem::setCurrent(&failing);
     FileDialog::setNextFileName(target);
-    view.runCommand(cmd::WrdSave);
+    test::triggerAction(&view, "actionWrdSave");
     FileSystem::setCurrent(nullptr);
 
     EXPECT_EQ(MessageBox::shownTexts(),
@@ -148,17 +149,17 @@ TEST_P(FailingSaveTest, OldFileWholeMessageClearListUnchanged)
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
               c.missingFolder ? QStringList{} : QStringList{QStringLiteral("script.wrd")});
     EXPECT_EQ(view.scriptList().lines(), lines);
-    EXPECT_TRUE(view.scriptList().isModified());
+    EXPECT_TRUE(view.document().isModified());
     EXPECT_EQ(view.selectedIndex(), 1);
 
     // The same save without the fault goes through.
     if (!c.missingFolder) {
         MessageBox::clearShown();
         FileDialog::setNextFileName(target);
-        view.runCommand(cmd::WrdSave);
+        test::triggerAction(&view, "actionWrdSave");
         EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
         EXPECT_EQ(readFile(target), "@WAIT(1,0);\r\n\x89\xCC\x8E\x8C\r\n\r\n@END();\r\n");
-        EXPECT_FALSE(view.scriptList().isModified());
+        EXPECT_FALSE(view.document().isModified());
     }
 }
 
@@ -167,16 +168,16 @@ TEST_F(FailingSaveTest, AFolderThatTakesNoNewFileIsSavedInPlace)
 {
     VelkanView view;
     view.show();
-    view.scriptList().assign({"@WAIT(1,0);", "lyric"});
+    view.document().assign({"@WAIT(1,0);", "lyric"});
     const QString target = writeTemp(QStringLiteral("script.wrd"), "@OLD();\r\n");
     const FailingFileSystem failing(Failure::NoTemp);
     FileSystem::setCurrent(&failing);
     FileDialog::setNextFileName(target);
-    view.runCommand(cmd::WrdSave);
+    test::triggerAction(&view, "actionWrdSave");
     FileSystem::setCurrent(nullptr);
     EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
     EXPECT_EQ(readFile(target), "@WAIT(1,0);\r\nlyric\r\n");
-    EXPECT_FALSE(view.scriptList().isModified());
+    EXPECT_FALSE(view.document().isModified());
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, FailingSaveTest, ::testing::ValuesIn(kCases),

@@ -1,6 +1,7 @@
 // Both lyric dialogs opened over hostile scripts: they copy the script, write
 // their lines into both lists at once, and what they leave saves and loads
 // back unchanged.
+#include "support/Actions.h"
 #include "HostileScripts.h"
 #include "form/FormTestSupport.h"
 
@@ -41,7 +42,7 @@ protected:
     {
         MessageBox::setNextAnswer(MessageBox::Discard);
         FileDialog::setNextFileName(path);
-        view->runCommand(cmd::LyricsLoad);
+        test::triggerAction(view, "actionLyricsLoad");
     }
     static void click(QWidget *w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
     static void doubleClickRow(QAbstractItemView *v, int row)
@@ -101,7 +102,7 @@ TEST_P(HostileDialogTest, BothLyricDialogsOpenAndWriteIntoTheScript)
     const std::vector<ScriptLine> edited = view->scriptList().lines().toVector();
     const QString saved = m_dir.filePath(QStringLiteral("saved.wrd"));
     FileDialog::setNextFileName(saved);
-    view->runCommand(cmd::WrdSave);
+    test::triggerAction(view, "actionWrdSave");
     load(saved);
     EXPECT_TRUE(view->scriptList().lines() == edited) << "save -> load changed some line";
 }

@@ -2,6 +2,7 @@
 // SMPTE division, RMID, hundreds of tempo events, real songs) through the
 // form's own MIDI load with the FluidSynth device: a message or a working
 // song, never a crash or a hang.
+#include "support/Actions.h"
 #include "form/FormTestSupport.h"
 
 #include "form/CommandIds.h"
@@ -66,14 +67,14 @@ TEST_F(HostileMidiTest, EveryCorpusFileLoadsAsASongOrAMessage)
         const auto started = std::chrono::steady_clock::now();
 
         const std::vector<ScriptLine> before = view.scriptList().lines().toVector();
-        const QString titleBefore = view.window()->windowTitle();
+        const QString pathBefore = playback.songPath();
         const bool songBefore = playback.isSongOpen();
         MessageBox::setNextAnswer(MessageBox::Discard);
         FileDialog::setNextFileName(QString::fromStdString(file.string()));
-        view.runCommand(cmd::MidiLoad);
+        test::triggerAction(&view, "actionMidiLoad");
 
         const QString title = QString::fromStdString(file.string());
-        if (view.window()->windowTitle() == title && playback.isSongOpen()) {
+        if (playback.songPath() == title && playback.isSongOpen()) {
             ++songs;
             // The list holds one line per tempo and meter change the reader found.
             const MidiReadResult read = readMidiFile(file);
@@ -82,19 +83,19 @@ TEST_F(HostileMidiTest, EveryCorpusFileLoadsAsASongOrAMessage)
             EXPECT_EQ(view.positionBar()->maximum(), playback.songLength());
             EXPECT_TRUE(view.barCountLabel()->text().startsWith(u'/'));
             // A working song plays, pauses, resumes and ends.
-            view.runCommand(cmd::Start);
+            test::triggerAction(&view, "actionStart");
             EXPECT_TRUE(playback.isTimerRunning() || !playback.isPerforming());
             QTest::qWait(30);
-            view.runCommand(cmd::Pause);
-            view.runCommand(cmd::Start);
+            test::triggerAction(&view, "actionPause");
+            test::triggerAction(&view, "actionStart");
             QTest::qWait(10);
-            view.runCommand(cmd::End);
+            test::triggerAction(&view, "actionEnd");
             EXPECT_FALSE(playback.isTimerRunning());
         } else {
             // Refused with a message; the song and the script before it stay.
             EXPECT_FALSE(MessageBox::shownTexts().isEmpty()) << "no song and no message";
             EXPECT_EQ(view.scriptList().lines().toVector(), before);
-            EXPECT_EQ(view.window()->windowTitle(), titleBefore);
+            EXPECT_EQ(playback.songPath(), pathBefore);
             EXPECT_EQ(playback.isSongOpen(), songBefore);
         }
         for (const QString &text : MessageBox::shownTexts())

@@ -1,6 +1,7 @@
 // Scripts no author means to write, through the whole form: load, edit with
 // every line-editing command, save, load again. The lines must survive
 // byte for byte, whatever the bytes.
+#include "support/Actions.h"
 #include "HostileScripts.h"
 #include "form/FormTestSupport.h"
 
@@ -38,12 +39,12 @@ protected:
     {
         MessageBox::setNextAnswer(MessageBox::Discard);
         FileDialog::setNextFileName(path);
-        view->runCommand(cmd::LyricsLoad);
+        test::triggerAction(view, "actionLyricsLoad");
     }
     void save(const QString &path)
     {
         FileDialog::setNextFileName(path);
-        view->runCommand(cmd::WrdSave);
+        test::triggerAction(view, "actionWrdSave");
     }
     void typeLine(const QString &text) { view->lineEdit()->setText(text); }
 
@@ -66,8 +67,8 @@ TEST_P(HostileScriptTest, LoadEditSaveLoadKeepsEveryByte)
     // Change then overwrite: the line goes through the edit box and back unchanged.
     const int row = script.editRow;
     view->selectLine(row);
-    view->runCommand(cmd::Change);
-    view->runCommand(cmd::Overwrite);
+    test::triggerAction(view, "actionChange");
+    test::triggerAction(view, "actionOverwrite");
     EXPECT_EQ(view->scriptList().text(row).size(), expected[static_cast<std::size_t>(row)].size());
     EXPECT_TRUE(view->scriptList().text(row) == expected[static_cast<std::size_t>(row)])
         << "a line changed on its way through the line edit box";
@@ -81,14 +82,14 @@ TEST_P(HostileScriptTest, LoadEditSaveLoadKeepsEveryByte)
     // Insert a typed line before the hostile one, overwrite another, delete the last.
     view->selectLine(row);
     typeLine(QStringLiteral("挿入した行"));
-    view->runCommand(cmd::Insert);
+    test::triggerAction(view, "actionInsert");
     expected.insert(expected.begin() + row, *ShiftJis::encode(QStringLiteral("挿入した行")));
     view->selectLine(0);
     typeLine(QStringLiteral("@WAIT(3,48);"));
-    view->runCommand(cmd::Overwrite);
+    test::triggerAction(view, "actionOverwrite");
     expected[0] = "@WAIT(3,48);";
     view->selectLine(static_cast<int>(expected.size()) - 1);
-    view->runCommand(cmd::Delete);
+    test::triggerAction(view, "actionDelete");
     expected.pop_back();
     ASSERT_TRUE(view->scriptList().lines() == expected) << "an edit went astray";
     EXPECT_TRUE(MessageBox::shownTexts().isEmpty())
@@ -101,7 +102,7 @@ TEST_P(HostileScriptTest, LoadEditSaveLoadKeepsEveryByte)
         << MessageBox::shownTexts().join(u'\n').toStdString();
     EXPECT_TRUE(readFile(saved) == joinScriptLines(expected))
         << "the file is not the lines with CR LF";
-    view->scriptList().clear();
+    view->document().assign({});
     load(saved);
     EXPECT_EQ(view->scriptList().count(), static_cast<int>(expected.size()));
     EXPECT_TRUE(view->scriptList().lines() == expected) << "save -> load changed some line";

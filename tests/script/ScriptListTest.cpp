@@ -50,21 +50,31 @@ TEST(ScriptList, EditingOperations)
     list.removeObserver(&rec);
 }
 
-TEST(ScriptList, ModifiedTracksChangesSinceLoadOrSave)
+TEST(ScriptList, OnlyRealChangesAreReported)
 {
     ScriptList list;
-    EXPECT_FALSE(list.isModified());
     list.assign({"a"});
-    list.setModified(false);
-    EXPECT_FALSE(list.isModified());
-    list.remove(5);  // nothing there: no change
-    EXPECT_FALSE(list.isModified());
     Recorder rec;
     list.addObserver(&rec);
+    EXPECT_FALSE(list.remove(5));      // nothing there: no change
     EXPECT_TRUE(list.replace(0, "a")); // the same bytes: no change, nothing repainted
-    EXPECT_FALSE(list.isModified());
     EXPECT_TRUE(rec.log.empty());
     list.replace(0, "b");
-    EXPECT_TRUE(list.isModified());
+    EXPECT_EQ(rec.log, (std::vector<std::string>{"=0"}));
+    list.removeObserver(&rec);
+}
+
+TEST(ScriptList, ExchangeHandsBackTheOldLinesWhole)
+{
+    ScriptList list;
+    list.assign(ScriptLines::fromText("one\r\ntwo\r\n"));
+    Recorder rec;
+    list.addObserver(&rec);
+    const ScriptLines old = list.exchange({"x"});
+    EXPECT_EQ(old, (std::vector<ScriptLine>{"one", "two"}));
+    // Still the loaded text's lines, not copies.
+    EXPECT_EQ(old.loadedRun(0), 2u);
+    EXPECT_EQ(list.lines(), (std::vector<ScriptLine>{"x"}));
+    EXPECT_EQ(rec.log, (std::vector<std::string>{"reset?", "reset"}));
     list.removeObserver(&rec);
 }

@@ -2,6 +2,7 @@
 // runs: Start, Pause, End, thumb drags and releases, MIDI loads and lyric-follow
 // taps in random order against a timer ticking every 5 ms. Run under TSan
 // (./test.sh --tsan) this is the data-race check of the playback controller.
+#include "support/Actions.h"
 #include "form/FormTestSupport.h"
 #include "midi/SmfBuilder.h"
 
@@ -113,7 +114,7 @@ protected:
     {
         MessageBox::setNextAnswer(MessageBox::Discard);
         FileDialog::setNextFileName(songs[static_cast<std::size_t>(i)]);
-        view->runCommand(cmd::MidiLoad);
+        test::triggerAction(view, "actionMidiLoad");
     }
 
     // One random press. Returns what it was, for the failure message.
@@ -123,13 +124,13 @@ protected:
         switch (rng() % 13) {
         case 0:
         case 1:
-            view->runCommand(cmd::Start);
+            test::triggerAction(view, "actionStart");
             return "start";
         case 2:
-            view->runCommand(cmd::Pause);
+            test::triggerAction(view, "actionPause");
             return "pause";
         case 3:
-            view->runCommand(cmd::End);
+            test::triggerAction(view, "actionEnd");
             return "end";
         case 4:
         case 5:
@@ -176,9 +177,9 @@ protected:
         std::mt19937 rng(seed);
         // One start and end first, so that the threads the runtime starts
         // lazily with the first thread of the program are counted.
-        view->runCommand(cmd::Start);
+        test::triggerAction(view, "actionStart");
         QTest::qWait(20);
-        view->runCommand(cmd::End);
+        test::triggerAction(view, "actionEnd");
         EXPECT_FALSE(playback->isTimerRunning());
         const int baseline = unnamedThreads();
         const auto end = Clock::now() + duration;
@@ -213,9 +214,9 @@ protected:
         QScrollBar *bar = view->positionBar();
         if (bar->isSliderDown())
             bar->setSliderDown(false);
-        view->runCommand(cmd::Start);
+        test::triggerAction(view, "actionStart");
         QTest::qWait(60);
-        view->runCommand(cmd::Pause);
+        test::triggerAction(view, "actionPause");
         QTest::qWait(20);
         QCoreApplication::processEvents();
         ASSERT_FALSE(playback->isTimerRunning());
@@ -224,13 +225,13 @@ protected:
         EXPECT_EQ(view->beatBox()->text(), QString::number(paused.beat));
         EXPECT_GE(paused.bar, 1);
         // The stamp of a tap is the beat the boxes show.
-        view->scriptList().append("lyric");
+        view->document().insertLine(-1, "lyric", {}, ScriptDocument::kKeepSelection);
         view->selectLine(view->scriptList().count() - 1);
         QTest::keyClick(view->listView(), Qt::Key_Space);
         EXPECT_EQ(view->scriptList().text(view->scriptList().count() - 2),
                   *lyricFollowLine(paused));
 
-        view->runCommand(cmd::End);
+        test::triggerAction(view, "actionEnd");
         QCoreApplication::processEvents();
         EXPECT_FALSE(playback->isPerforming());
         EXPECT_FALSE(playback->isTimerRunning());
@@ -318,7 +319,7 @@ TEST_F(PlaybackStress, PressesRightAtTheSongsEnd)
     QScrollBar *bar = view->positionBar();
     int releasesFromTheTop = 0;
     for (int round = 0; round < 400; ++round) {
-        view->runCommand(cmd::Start);
+        test::triggerAction(view, "actionStart");
         const auto songEnd = Clock::now() + std::chrono::milliseconds(20);
         const auto pressAt =
             songEnd + std::chrono::microseconds(std::uniform_int_distribution<int>(-150, 450)(rng));
@@ -337,12 +338,12 @@ TEST_F(PlaybackStress, PressesRightAtTheSongsEnd)
             const auto ops = device->ops();
             releasesFromTheTop += std::count(ops.begin(), ops.end(), FakeSequencer::Op::PlayFrom);
         } else {
-            view->runCommand(cmd::Start);
+            test::triggerAction(view, "actionStart");
         }
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return playback->isPerforming() || !playback->isTimerRunning(); }, 500))
             << "a beat timer runs with no performance, round " << round;
-        view->runCommand(cmd::End);
+        test::triggerAction(view, "actionEnd");
         QCoreApplication::processEvents();
         ASSERT_FALSE(playback->isTimerRunning());
     }
