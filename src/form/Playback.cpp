@@ -10,14 +10,10 @@
 #include "platform/FluidSynthSequencer.h"
 #include "platform/MessageBox.h"
 
-#include <QAbstractSlider>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QScopeGuard>
-#include <QLabel>
-#include <QLineEdit>
-#include <QScrollBar>
 
 namespace velkan {
 namespace {
@@ -62,14 +58,6 @@ Playback::Playback(VelkanView &view, QObject *parent)
       m_sequencer(factory() ? factory()() : std::make_unique<FluidSynthSequencer>()),
       m_timer(timeSourceFactory() ? timeSourceFactory()() : nullptr)
 {
-    QScrollBar *bar = m_view.positionBar();
-    // The value changes only when a drag ends; arrows, page clicks, the wheel
-    // and keys are turned back in onPositionAction.
-    bar->setTracking(false);
-    connect(bar, &QAbstractSlider::actionTriggered, this, &Playback::onPositionAction);
-    connect(bar, &QAbstractSlider::sliderReleased, this, &Playback::onPositionReleased);
-    connect(bar, &QAbstractSlider::sliderMoved, this, &Playback::dragTo);
-
     connect(m_view.action(cmd::MidiLoad), &QAction::triggered, this, &Playback::midiLoad);
     connect(m_view.action(cmd::Start), &QAction::triggered, this, &Playback::start);
     connect(m_view.action(cmd::Pause), &QAction::triggered, this, &Playback::pause);
@@ -114,16 +102,13 @@ std::int32_t Playback::readPosition()
 
 void Playback::setThumb(int position)
 {
-    QScrollBar *bar = m_view.positionBar();
-    const QSignalBlocker block(bar);
-    bar->setValue(position);
-    bar->setSliderPosition(position);
+    emit thumbMoved(position, true);
 }
 
 void Playback::showBarAndBeat(const BarBeat &b)
 {
-    m_view.barBox()->setText(QString::number(b.bar));
-    m_view.beatBox()->setText(QString::number(b.beat));
+    emit barShown(b.bar);
+    emit beatShown(b.beat);
 }
 
 // Runs the clock from `fromTick` as of now and wakes the timer at the next beat.
@@ -231,7 +216,7 @@ void Playback::midiLoad()
         MessageBox::show(&m_view, QString::fromStdString(length.error));
     m_songLength = length ? length.value : 0;
     m_currentPosition = 0;
-    m_view.positionBar()->setRange(0, m_songLength);
+    emit songLengthChanged(m_songLength);
     setThumb(0);
 
     // The clock stands at the song's end; the count is the bar that holds it.
@@ -242,17 +227,17 @@ void Playback::midiLoad()
         m_clock.setTimeline(m_timeline);
         completed = m_clock.locate(m_timeline ? m_timeline->tickOfSixteenth(m_songLength) : 0);
     }
-    m_view.barCountLabel()->setText(QStringLiteral("/%1").arg(completed + 1));
-    m_view.barBox()->clear();
-    m_view.beatBox()->clear();
-    m_view.dragBarLabel()->clear();
+    emit barCountChanged(completed + 1);
+    emit barShown(kCleared);
+    emit beatShown(kCleared);
+    emit draggedBarShown(kCleared);
 }
 
 void Playback::start()
 {
     if (!m_sequencer->isOpen() || !m_timeline)
         return;
-    m_view.listView()->setFocus();
+    emit starting();
     // The timer first: a song-end tick cannot then end the performance between
     // the check and the restart.
     stopTimer();
@@ -342,27 +327,14 @@ void Playback::applyTick(std::uint64_t generation, const BeatStart &started)
     if (generation != m_acceptedGeneration)
         return;
     if (started.barChanged) {
-        m_view.barBox()->setText(QString::number(started.beat.bar));
+        emit barShown(started.beat.bar);
         m_currentPosition = started.thumbPosition;
         // A held thumb is the author's: the release seeks where it was let go.
-        if (!m_view.positionBar()->isSliderDown())
-            setThumb(started.thumbPosition);
+        emit thumbMoved(started.thumbPosition, false);
     }
-    m_view.beatBox()->setText(QString::number(started.beat.beat));
+    emit beatShown(started.beat.beat);
     if (started.songEnded)
         stopTimer(); // the thread has ended itself; this only joins it
-}
-
-// Only a drag and its release act on the position bar; every other action of
-// the bar is turned back.
-void Playback::onPositionAction(int action)
-{
-    QScrollBar *bar = m_view.positionBar();
-    if (action == QAbstractSlider::SliderMove && bar->isSliderDown())
-        return;
-    if (action == QAbstractSlider::SliderNoAction)
-        return;
-    bar->setSliderPosition(bar->value());
 }
 
 void Playback::dragTo(int position)
@@ -377,13 +349,11 @@ void Playback::dragTo(int position)
         if (!m_clock.isRunning())
             m_clock.locate(tick);
     }
-    m_view.dragBarLabel()->setText(QString::number(m_timeline->barAt(tick).bar));
+    emit draggedBarShown(m_timeline->barAt(tick).bar);
 }
 
-void Playback::onPositionReleased()
+void Playback::releaseAt(int p)
 {
-    QScrollBar *bar = m_view.positionBar();
-    const int p = bar->sliderPosition();
     // The timer first: a song-end tick cannot then turn the jump into a start
     // from the top.
     stopTimer();

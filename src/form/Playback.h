@@ -17,8 +17,9 @@ namespace velkan {
 
 class VelkanView;
 
-// Playing the song and counting its bars and beats: the MIDI load, Start,
-// Pause, End, the position bar, and lyric follow's stamp.
+// The song and its playing: the MIDI load, Start, Pause, End, drags of the
+// position, and lyric follow's stamp. It owns the song (its path, timeline,
+// length and position) and says through signals what the form should show.
 //
 // The beat clock runs on the song's timeline from the moment playback starts,
 // so the song's bar and beat at any moment are read, not counted. The beat
@@ -32,8 +33,21 @@ class Playback : public QObject {
 signals:
     // A song was loaded from `path`, or (empty) the song is gone.
     void songChanged(const QString &path);
+    // What the form shows of the song; kCleared empties a box.
+    void songLengthChanged(int sixteenths);
+    void barCountChanged(int lastBar);
+    void barShown(int bar);
+    void beatShown(int beat);
+    void draggedBarShown(int bar);
+    // Where the thumb stands; a thumb the author holds moves only when
+    // `evenIfHeld` (the release is the author's own seek).
+    void thumbMoved(int position, bool evenIfHeld);
+    // A performance is about to start: the list takes the keys for lyric follow.
+    void starting();
 
 public:
+    static constexpr int kCleared = -1;
+
     using SequencerFactory = std::function<std::unique_ptr<Sequencer>()>;
     using TimeSource = std::shared_ptr<PeriodicTimer::Clock>;
 
@@ -49,6 +63,9 @@ public:
     void start();
     void pause();
     void end();
+    // The position bar's thumb is dragged to, or let go at, a position in sixteenths.
+    void dragTo(int position);
+    void releaseAt(int position);
     // Stamps a timing line before the caret line for a press at `pressTime`;
     // true when the key was used.
     bool lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime);
@@ -72,9 +89,6 @@ public:
 
 private:
     std::optional<PeriodicTimer::TimePoint> tick();
-    void onPositionAction(int action);
-    void onPositionReleased();
-    void dragTo(int position);
     void applyTick(std::uint64_t generation, const BeatStart &start);
     void endPerformance();
     void holdClockAt(std::int64_t nanos);

@@ -121,6 +121,7 @@ VelkanView::VelkanView(QWidget *parent) : QWidget(parent)
     installAccelerators();
     buildUndoActions();
     m_playback = new Playback(*this, this);
+    followPlayback();
 
     const auto on = [this](int id, auto slot) { connect(action(id), &QAction::triggered, this, slot); };
     on(cmd::LyricsLoad, [this] { loadScript(); });
@@ -133,6 +134,49 @@ VelkanView::VelkanView(QWidget *parent) : QWidget(parent)
         if (!HelpWindow::showContents())
             MessageBox::show(this, QStringLiteral("ヘルプファイルが見つかりません"));
     });
+}
+
+// The position display shows what playback says; the position bar's drags
+// are playback's to act on.
+void VelkanView::followPlayback()
+{
+    const auto show = [](QWidget *box, int value) {
+        const QString text = value == Playback::kCleared ? QString() : QString::number(value);
+        if (auto *edit = qobject_cast<QLineEdit *>(box))
+            edit->setText(text);
+        else if (auto *label = qobject_cast<QLabel *>(box))
+            label->setText(text);
+    };
+    connect(m_playback, &Playback::barShown, this, [this, show](int bar) { show(m_barBox, bar); });
+    connect(m_playback, &Playback::beatShown, this, [this, show](int beat) { show(m_beatBox, beat); });
+    connect(m_playback, &Playback::draggedBarShown, this,
+            [this, show](int bar) { show(m_dragBar, bar); });
+    connect(m_playback, &Playback::barCountChanged, this,
+            [this](int lastBar) { m_barCount->setText(QStringLiteral("/%1").arg(lastBar)); });
+    connect(m_playback, &Playback::songLengthChanged, this,
+            [this](int sixteenths) { m_positionBar->setRange(0, sixteenths); });
+    connect(m_playback, &Playback::thumbMoved, this, [this](int position, bool evenIfHeld) {
+        if (!evenIfHeld && m_positionBar->isSliderDown())
+            return;
+        const QSignalBlocker block(m_positionBar);
+        m_positionBar->setValue(position);
+        m_positionBar->setSliderPosition(position);
+    });
+    connect(m_playback, &Playback::starting, this, [this] { m_list->setFocus(); });
+
+    // The value changes only when a drag ends; arrows, page clicks, the
+    // wheel and keys are turned back.
+    m_positionBar->setTracking(false);
+    connect(m_positionBar, &QAbstractSlider::actionTriggered, this, [this](int action) {
+        if (action == QAbstractSlider::SliderMove && m_positionBar->isSliderDown())
+            return;
+        if (action == QAbstractSlider::SliderNoAction)
+            return;
+        m_positionBar->setSliderPosition(m_positionBar->value());
+    });
+    connect(m_positionBar, &QAbstractSlider::sliderMoved, m_playback, &Playback::dragTo);
+    connect(m_positionBar, &QAbstractSlider::sliderReleased, m_playback,
+            [this] { m_playback->releaseAt(m_positionBar->sliderPosition()); });
 }
 
 void VelkanView::buildActions()

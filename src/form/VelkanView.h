@@ -94,6 +94,7 @@ private:
     void buildControls();
     void installAccelerators();
     void buildUndoActions();
+    void followPlayback();
     void layoutBottom(int cx, int cy);
     int heightBesideList() const;
 
