@@ -6,7 +6,8 @@
 #include "form/VelkanView.h"
 #include "platform/ShiftJisCodec.h"
 
-#include "form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
+#include "support/ItemClicks.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -56,20 +57,8 @@ protected:
         dialog = std::make_unique<LyricLayoutDialog>(*view);
         dialog->show();
     }
-    static void doubleClickRow(QAbstractItemView *v, int row)
-    {
-        const QModelIndex index = v->model()->index(row, 0);
-        v->scrollTo(index);
-        const QPoint at = v->visualRect(index).center();
-        QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, at);
-    }
-    static void clickRow(QAbstractItemView *v, int row)
-    {
-        const QModelIndex index = v->model()->index(row, 0);
-        v->scrollTo(index);
-        QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(index).center());
-    }
+    static void doubleClickRow(QAbstractItemView *v, int row) { test::doubleClickRow(v, row); }
+    static void clickRow(QAbstractItemView *v, int row) { test::clickRow(v, row); }
     void arrows(QScrollBar *bar, QAbstractSlider::SliderAction action, int times)
     {
         for (int i = 0; i < times; ++i)

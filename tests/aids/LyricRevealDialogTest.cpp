@@ -1,4 +1,4 @@
-#include "../form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
 #include "core/MeterMaps.h"
 #include "core/RevealTestLines.h"
 

@@ -4,7 +4,7 @@
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
 
-#include "form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
 #include "support/Actions.h"
 
 #include <QLineEdit>

@@ -3,7 +3,7 @@
 #include "form/Playback.h"
 #include "form/VelkanView.h"
 
-#include "form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
 #include "support/Actions.h"
 
 #include <QButtonGroup>

@@ -1,4 +1,4 @@
-#include "../form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
 #include "../form/ManualClock.h"
 #include "midi/SmfBuilder.h"
 

@@ -1,4 +1,4 @@
-#include "../form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include "app/MainFrame.h"
 #include "form/CommandIds.h"

@@ -1,7 +1,7 @@
 // The author's whole road with the real sequencer (FluidSynth, file driver):
 // load the demo song and its lyrics, play, tap the space bar, save.
 #include "support/Actions.h"
-#include "FormTestSupport.h"
+#include "support/FormTestSupport.h"
 #include "midi/TimingSongs.h"
 
 #include "form/CommandIds.h"

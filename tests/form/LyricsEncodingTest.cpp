@@ -1,6 +1,6 @@
 // 歌詞読込 of lyrics written in UTF-8 or UTF-16, through the main window.
 #include "support/Actions.h"
-#include "FormTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include "app/MainFrame.h"
 #include "form/CommandIds.h"

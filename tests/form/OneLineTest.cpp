@@ -1,6 +1,6 @@
 // The line edit box holds one line: pasted line breaks and Ctrl-Z never reach
 // the script, whichever command would put them there.
-#include "FormTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include "form/VelkanView.h"
 #include "platform/ShiftJisCodec.h"

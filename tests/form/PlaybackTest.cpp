@@ -1,4 +1,4 @@
-#include "FormTestSupport.h"
+#include "support/FormTestSupport.h"
 #include "ManualClock.h"
 #include "midi/SmfBuilder.h"
 

@@ -1,7 +1,7 @@
 // Undo and redo as the author uses them: each command is one step, Ctrl+Z
 // takes it back with its selection, Ctrl+Y makes it again, and the script
 // counts as unchanged again once undone to the point it was saved at.
-#include "FormTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include "aids/LyricLayoutDialog.h"
 #include "aids/TimingOffsetDialog.h"

@@ -1,4 +1,4 @@
-#include "FormTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include "form/CommandIds.h"
 #include "form/ScriptListModel.h"

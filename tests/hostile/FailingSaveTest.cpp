@@ -3,7 +3,7 @@
 // the form's save button: the old file stays whole, the message says what
 // happened, and the script list and its changed state stay as they were.
 #include "support/Actions.h"
-#include "form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include "form/CommandIds.h"
 #include "form/VelkanView.h"

@@ -3,7 +3,8 @@
 // back unchanged.
 #include "support/Actions.h"
 #include "HostileScripts.h"
-#include "form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
+#include "support/ItemClicks.h"
 
 #include "aids/LyricLayoutDialog.h"
 #include "aids/LyricRevealDialog.h"
@@ -45,14 +46,7 @@ protected:
         test::triggerAction(view, "actionLyricsLoad");
     }
     static void click(QWidget *w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
-    static void doubleClickRow(QAbstractItemView *v, int row)
-    {
-        const QModelIndex index = v->model()->index(row, 0);
-        v->scrollTo(index);
-        const QPoint at = v->visualRect(index).center();
-        QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, at);
-    }
+    static void doubleClickRow(QAbstractItemView *v, int row) { test::doubleClickRow(v, row); }
 
     std::unique_ptr<VelkanView> view;
 };

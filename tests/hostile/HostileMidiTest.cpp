@@ -3,7 +3,7 @@
 // form's own MIDI load with the FluidSynth device: a message or a working
 // song, never a crash or a hang.
 #include "support/Actions.h"
-#include "form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include "form/CommandIds.h"
 #include "form/Playback.h"

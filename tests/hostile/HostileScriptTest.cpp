@@ -3,7 +3,7 @@
 // byte for byte, whatever the bytes.
 #include "support/Actions.h"
 #include "HostileScripts.h"
-#include "form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
 
 #include "form/CommandIds.h"
 #include "form/ScriptListView.h"

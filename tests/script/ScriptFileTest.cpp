@@ -1,5 +1,7 @@
 #include "script/ScriptFile.h"
 
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -24,30 +26,16 @@ std::vector<ScriptLine> withHeader(std::vector<ScriptLine> body)
     return all;
 }
 
-class TempDir {
-public:
-    TempDir()
-    {
-        char pattern[] = "/tmp/velkan-test-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { fs::remove_all(m_path); }
-    std::string file(const std::string &name) const { return (m_path / name).string(); }
-    const fs::path &path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
+using test::TempDir;
 
 std::string readFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return test::readBytes(path);
 }
 
 void writeFile(const std::string &path, const std::string &bytes)
 {
-    std::ofstream(path, std::ios::binary) << bytes;
+    test::writeBytes(path, bytes);
 }
 
 } // namespace

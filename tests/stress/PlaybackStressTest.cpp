@@ -3,7 +3,7 @@
 // taps in random order against a timer ticking every 5 ms. Run under TSan
 // (./test.sh --tsan) this is the data-race check of the playback controller.
 #include "support/Actions.h"
-#include "form/FormTestSupport.h"
+#include "support/FormTestSupport.h"
 #include "midi/SmfBuilder.h"
 
 #include "form/CommandIds.h"

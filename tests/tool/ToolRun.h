@@ -2,6 +2,8 @@
 
 // Runs the built velkan-tool as a user would, in a scratch folder.
 
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,43 +17,15 @@
 
 namespace velkan::test {
 
-namespace fs = std::filesystem;
-
 struct ToolRun {
     int status = -1; // exit status; -1 when the program did not exit normally
     std::string out;
     std::string err;
 };
 
-inline std::string readBytes(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline void writeBytes(const fs::path &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-class ToolDir {
+// A scratch folder to run the tool in.
+class ToolDir : public TempDir {
 public:
-    ToolDir()
-    {
-        char pattern[] = "/tmp/velkan-tool-test-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~ToolDir() { fs::remove_all(m_path); }
-    ToolDir(const ToolDir &) = delete;
-    ToolDir &operator=(const ToolDir &) = delete;
-
-    std::string file(const std::string &name) const { return (m_path / name).string(); }
-    std::string write(const std::string &name, const std::string &bytes) const
-    {
-        writeBytes(m_path / name, bytes);
-        return file(name);
-    }
-    const fs::path &path() const { return m_path; }
 
     // Runs velkan-tool with args; stdinBytes, when given, is its standard input.
     ToolRun run(const std::vector<std::string> &args, const std::string *stdinBytes = nullptr) const
@@ -64,7 +38,7 @@ public:
             const int in = ::open(inPath.c_str(), O_RDONLY);
             const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (in < 0 || out < 0 || err < 0 || ::chdir(m_path.c_str()) != 0)
+            if (in < 0 || out < 0 || err < 0 || ::chdir(path().c_str()) != 0)
                 ::_exit(127);
             ::dup2(in, 0);
             ::dup2(out, 1);
@@ -88,9 +62,6 @@ public:
         fs::remove(inPath);
         return result;
     }
-
-private:
-    fs::path m_path;
 };
 
 // Lines joined with CR LF after each, as a saved script holds them.
