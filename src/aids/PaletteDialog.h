@@ -22,15 +22,6 @@ class PaletteSwatch;
 class PaletteDialog : public QDialog {
     Q_OBJECT
 public:
-    enum ControlId {
-        RedBar = 1024,
-        GreenBar = 1025,
-        BlueBar = 1026,
-        Swatch = 1027,
-        RedValue = 1028,
-        GreenValue = 1029,
-        BlueValue = 1030,
-    };
     enum Component { Red, Green, Blue };
 
     explicit PaletteDialog(PaletteColour &colour, QWidget *parent = nullptr);
