@@ -5,6 +5,7 @@
 #include "form/Playback.h"
 #include "form/ScriptListModel.h"
 #include "form/ScriptListView.h"
+#include "platform/DialogTemplate.h"
 #include "platform/DialogUnits.h"
 #include "platform/FileDialog.h"
 #include "platform/Fonts.h"
@@ -32,18 +33,13 @@
 namespace velkan {
 namespace {
 
-enum class Kind { Group, Button, Static, StaticRight, HScroll, EditRight, List, LineEdit, HelpPanel };
+using Kind = ControlKind;
+constexpr Qt::Alignment kTopLeft = Qt::AlignLeft | Qt::AlignTop;
+constexpr Qt::Alignment kTopRight = Qt::AlignRight | Qt::AlignTop;
 
-struct ControlSpec {
-    int id;  // 0 for controls nothing refers to
-    Kind kind;
-    const char16_t *text;
-    int x, y, w, h;
-    const char *objectName;
-};
-
-// The form's template, in dialog units.
-constexpr ControlSpec kControls[] = {
+// The form's template, in dialog units. The script list and the help panel
+// are made by the form itself.
+constexpr DialogControl kControls[] = {
     {cmd::FileGroup, Kind::Group, u"ファイル", 13, 6, 44, 59, "fileGroup"},
     {cmd::MidiLoad, Kind::Button, u"MIDI読込", 18, 17, 34, 14, "midiLoadButton"},
     {cmd::LyricsLoad, Kind::Button, u"歌詞読込", 18, 33, 34, 14, "lyricsLoadButton"},
@@ -57,16 +53,16 @@ constexpr ControlSpec kControls[] = {
     {cmd::Delete, Kind::Button, u"削除(d)", 121, 40, 26, 20, "deleteButton"},
     {cmd::Overwrite, Kind::Button, u"上書(o)", 149, 17, 26, 20, "overwriteButton"},
     {cmd::Insert, Kind::Button, u"挿入(i)", 149, 40, 26, 20, "insertButton"},
-    {0, Kind::Static, u"演奏位置", 178, 7, 32, 9, "positionLabel"},
-    {cmd::DragBar, Kind::StaticRight, u"nnn", 214, 7, 13, 8, "dragBarLabel"},
-    {cmd::BarCount, Kind::Static, u"/mmm", 229, 7, 18, 8, "barCountLabel"},
+    {0, Kind::Static, u"演奏位置", 178, 7, 32, 9, "positionLabel", kTopLeft},
+    {cmd::DragBar, Kind::Static, u"nnn", 214, 7, 13, 8, "dragBarLabel", kTopRight},
+    {cmd::BarCount, Kind::Static, u"/mmm", 229, 7, 18, 8, "barCountLabel", kTopLeft},
     {cmd::PositionBar, Kind::HScroll, u"", 179, 17, 71, 15, "positionBar"},
-    {0, Kind::Static, u"小節   n/4", 180, 34, 37, 10, "barBeatLabel"},
-    {cmd::BarBox, Kind::EditRight, u"", 177, 45, 23, 15, "barBox"},
-    {cmd::BeatBox, Kind::EditRight, u"", 202, 45, 12, 15, "beatBox"},
-    {cmd::ScriptListCtl, Kind::List, u"", 7, 69, 280, 220, "scriptList"},
-    {cmd::LineEditCtl, Kind::LineEdit, u"", 7, 293, 280, 14, "lineEdit"},
-    {cmd::HelpPanelCtl, Kind::HelpPanel, u"", 6, 312, 280, 38, "helpPanel"},
+    {0, Kind::Static, u"小節   n/4", 180, 34, 37, 10, "barBeatLabel", kTopLeft},
+    {cmd::BarBox, Kind::Edit, u"", 177, 45, 23, 15, "barBox", Qt::AlignRight},
+    {cmd::BeatBox, Kind::Edit, u"", 202, 45, 12, 15, "beatBox", Qt::AlignRight},
+    {cmd::ScriptListCtl, Kind::Custom, u"", 7, 69, 280, 220, "scriptList"},
+    {cmd::LineEditCtl, Kind::Edit, u"", 7, 293, 280, 14, "lineEdit"},
+    {cmd::HelpPanelCtl, Kind::Custom, u"", 6, 312, 280, 38, "helpPanel"},
 };
 
 constexpr int kFormWidthDu = 295;
@@ -226,78 +222,45 @@ void VelkanView::buildControls()
     m_formSize = du.size(kFormWidthDu, kFormHeightDu);
     m_model = new ScriptListModel(&m_document.list(), this);
 
-    for (const ControlSpec &ctl : kControls) {
-        const QString text = QString::fromUtf16(ctl.text);
-        QWidget *w = nullptr;
-        switch (ctl.kind) {
-        case Kind::Group: {
-            auto *g = new QGroupBox(text, this);
-            if (ctl.id == cmd::FileGroup)
-                m_fileGroup = g;
-            w = g;
-            break;
-        }
-        case Kind::Button: {
-            auto *b = new QPushButton(text, this);
-            b->setAutoDefault(false);
-            connect(b, &QPushButton::clicked, action(ctl.id), &QAction::trigger);
-            w = b;
-            break;
-        }
-        case Kind::Static:
-        case Kind::StaticRight: {
-            auto *l = new QLabel(text, this);
-            l->setAlignment((ctl.kind == Kind::StaticRight ? Qt::AlignRight : Qt::AlignLeft) |
-                            Qt::AlignTop);
-            if (ctl.id == cmd::DragBar)
-                m_dragBar = l;
-            if (ctl.id == cmd::BarCount)
-                m_barCount = l;
-            w = l;
-            break;
-        }
-        case Kind::HScroll:
-            m_positionBar = new QScrollBar(Qt::Horizontal, this);
-            m_positionBar->setRange(0, 0);
-            w = m_positionBar;
-            break;
-        case Kind::EditRight: {
-            auto *e = new QLineEdit(this);
-            e->setAlignment(Qt::AlignRight);
-            (ctl.id == cmd::BarBox ? m_barBox : m_beatBox) = e;
-            w = e;
-            break;
-        }
-        case Kind::List:
-            m_list = new ScriptListView(this);
+    const auto makeCustom = [this](const DialogControl &ctl, QWidget *parent) -> QWidget * {
+        switch (ctl.id) {
+        case cmd::ScriptListCtl:
+            m_list = new ScriptListView(parent);
             m_list->setModel(m_model);
-            w = m_list;
-            break;
-        case Kind::LineEdit:
-            m_lineEdit = new QLineEdit(this);
-            // A script line may be far longer than QLineEdit's default limit.
-            m_lineEdit->setMaxLength(std::numeric_limits<int>::max());
-            w = m_lineEdit;
-            break;
-        case Kind::HelpPanel:
-            m_helpPanel = new QPlainTextEdit(this);
+            return m_list;
+        case cmd::HelpPanelCtl:
+            m_helpPanel = new QPlainTextEdit(parent);
             m_helpPanel->setReadOnly(true);
             m_helpPanel->setLineWrapMode(QPlainTextEdit::NoWrap);
-            w = m_helpPanel;
-            break;
+            return m_helpPanel;
         }
-        w->setObjectName(QString::fromLatin1(ctl.objectName));
-        QRect r = du.rect(ctl.x, ctl.y, ctl.w, ctl.h);
-        // A label whose text is wider than its box in this face grows to the
-        // right rather than being cut off.
-        if (auto *label = qobject_cast<QLabel *>(w); label && ctl.kind == Kind::Static)
-            r.setWidth(std::max(r.width(), label->sizeHint().width()));
-        w->setGeometry(r);
-        if (ctl.id)
-            m_controls[ctl.id] = w;
+        return nullptr;
+    };
+    const DialogControls controls = buildDialogTemplate(this, du, kControls, makeCustom);
+    for (const auto &[ctl, w] : controls) {
+        if (ctl.kind == Kind::Button) {
+            auto *b = static_cast<QPushButton *>(w);
+            connect(b, &QPushButton::clicked, action(ctl.id), &QAction::trigger);
+        }
+        // A left-aligned label whose text is wider than its box in this face
+        // grows to the right rather than being cut off.
+        if (ctl.kind == Kind::Static && (ctl.alignment & Qt::AlignLeft))
+            w->resize(std::max(w->width(), w->sizeHint().width()), w->height());
     }
+    m_fileGroup = controls.widget<QGroupBox>(cmd::FileGroup);
+    m_dragBar = controls.widget<QLabel>(cmd::DragBar);
+    m_barCount = controls.widget<QLabel>(cmd::BarCount);
+    m_positionBar = controls.widget<QScrollBar>(cmd::PositionBar);
+    m_positionBar->setRange(0, 0);
+    m_barBox = controls.widget<QLineEdit>(cmd::BarBox);
+    m_beatBox = controls.widget<QLineEdit>(cmd::BeatBox);
+    m_lineEdit = controls.widget<QLineEdit>(cmd::LineEditCtl);
+    // A script line may be far longer than QLineEdit's default limit.
+    m_lineEdit->setMaxLength(std::numeric_limits<int>::max());
+    m_controls = controls.byId();
+
     // Group boxes stay behind the buttons they frame.
-    for (QGroupBox *g : findChildren<QGroupBox *>())
+    for (QWidget *g : controls.ofKind(Kind::Group))
         g->lower();
     setMinimumSize(0, 0);
     resize(m_formSize);
