@@ -7,6 +7,7 @@
 #include "form/Playback.h"
 #include "form/VelkanView.h"
 #include "midi/BarMath.h"
+#include "platform/DialogTemplate.h"
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
@@ -15,9 +16,7 @@
 
 #include <QAction>
 #include <QButtonGroup>
-#include <QGroupBox>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -31,21 +30,12 @@ namespace {
 
 const QString kSessionName = QStringLiteral("歌詞の出現/消去方法");
 
-enum class Kind { Static, Group, Radio, Button, Edit, ReadOnlyEdit };
-
-struct ControlSpec {
-    int id; // 0 for labels and frames
-    Kind kind;
-    const char16_t *text;
-    int x, y, w, h;
-    const char *objectName;
-};
-
+using Kind = ControlKind;
 using D = LyricRevealDialog;
 
 // The dialog's template, in dialog units. The line list and the two timing
-// lists are built apart; their places are below.
-constexpr ControlSpec kControls[] = {
+// lists are made by the dialog itself.
+constexpr DialogControl kControls[] = {
     {0, Kind::Static, u"マウスクリックで範囲を指定して下さい", 7, 10, 129, 8, "instructionLabel"},
     {0, Kind::Group, u"歌詞の出し方", 144, 32, 144, 104, "appearGroup"},
     {D::AppearAllAtOnce, Kind::Radio, u"全体を一気に", 148, 64, 54, 12, "appearAllAtOnce"},
@@ -71,14 +61,11 @@ constexpr ControlSpec kControls[] = {
     {D::EraseConfirmButton, Kind::Button, u"確定", 252, 232, 32, 16, "eraseConfirmButton"},
     {D::ClearRangeButton, Kind::Button, u"範囲指定解除", 151, 260, 58, 16, "clearRangeButton"},
     {D::DeleteRangeButton, Kind::Button, u"指定範囲削除", 228, 260, 55, 16, "deleteRangeButton"},
+    {D::LineList, Kind::Custom, u"", 7, 21, 129, 257, "lineList"},
+    {D::AppearTimingList, Kind::Custom, u"", 218, 68, 66, 36, "appearTimingList"},
+    {D::EraseTimingList, Kind::Custom, u"", 220, 188, 67, 36, "eraseTimingList"},
 };
 
-struct Place {
-    int x, y, w, h;
-};
-constexpr Place kLineListPlace{7, 21, 129, 257};
-constexpr Place kAppearTimingPlace{218, 68, 66, 36};
-constexpr Place kEraseTimingPlace{220, 188, 67, 36};
 constexpr int kDialogWidthDu = 298;
 constexpr int kDialogHeightDu = 284;
 
@@ -86,11 +73,6 @@ constexpr int kDialogHeightDu = 284;
 constexpr int kListLeft = 12;
 constexpr int kListTop = 30;
 constexpr int kListBottomGap = 35;
-
-QRect placeRect(const DialogUnits &du, const Place &p)
-{
-    return du.rect(p.x, p.y, p.w, p.h);
-}
 
 } // namespace
 
@@ -121,76 +103,49 @@ void LyricRevealDialog::buildControls()
     const DialogUnits du(font());
     resize(du.size(kDialogWidthDu, kDialogHeightDu));
 
+    const auto makeCustom = [this](const DialogControl &ctl, QWidget *parent) -> QWidget * {
+        switch (ctl.id) {
+        case LineList:
+            m_model = new ScriptListModel(&m_lines);
+            m_lineList = new QListView(parent);
+            m_lineList->setModel(m_model);
+            m_lineList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+            m_lineList->setUniformItemSizes(true);
+            m_lineList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            m_lineList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            m_lineList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            m_lineList->setTextElideMode(Qt::ElideNone);
+            m_lineList->setWordWrap(false);
+            return m_lineList;
+        case AppearTimingList:
+            return m_appearTiming = makeTimingList();
+        case EraseTimingList:
+            return m_eraseTiming = makeTimingList();
+        }
+        return nullptr;
+    };
     m_appearGroup = new QButtonGroup(this);
     m_eraseGroup = new QButtonGroup(this);
-    for (const ControlSpec &ctl : kControls) {
-        const QString text = QString::fromUtf16(ctl.text);
-        QWidget *w = nullptr;
-        switch (ctl.kind) {
-        case Kind::Static:
-            w = new QLabel(text, this);
-            break;
-        case Kind::Group:
-            w = new QGroupBox(text, this);
-            break;
-        case Kind::Radio: {
-            auto *r = new QRadioButton(text, this);
-            const bool appear = ctl.id <= AppearCharByChar;
-            (appear ? m_appearGroup : m_eraseGroup)->addButton(r, ctl.id);
-            w = r;
-            break;
-        }
-        case Kind::Button: {
-            auto *b = new QPushButton(text, this);
-            // Enter in a start edit must not write a block.
-            b->setAutoDefault(false);
-            b->setDefault(false);
-            w = b;
-            break;
-        }
-        case Kind::Edit:
-        case Kind::ReadOnlyEdit: {
-            auto *e = new QLineEdit(this);
-            e->setReadOnly(ctl.kind == Kind::ReadOnlyEdit);
-            w = e;
-            break;
-        }
-        }
-        w->setObjectName(QString::fromLatin1(ctl.objectName));
-        w->setGeometry(du.rect(ctl.x, ctl.y, ctl.w, ctl.h));
-        if (ctl.id != 0)
-            m_controls[ctl.id] = w;
-    }
+    const DialogControls controls = buildDialogTemplate(this, du, kControls, makeCustom);
+    m_controls = controls.byId();
     // The frames stay behind the controls drawn over them.
-    for (QGroupBox *g : findChildren<QGroupBox *>(Qt::FindDirectChildrenOnly))
+    for (QWidget *g : controls.ofKind(Kind::Group))
         g->lower();
 
-    m_model = new ScriptListModel(&m_lines);
-    m_lineList = new QListView(this);
-    m_lineList->setObjectName(QStringLiteral("lineList"));
-    m_lineList->setModel(m_model);
-    m_lineList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_lineList->setUniformItemSizes(true);
-    m_lineList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_lineList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_lineList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_lineList->setTextElideMode(Qt::ElideNone);
-    m_lineList->setWordWrap(false);
-    m_lineList->setGeometry(placeRect(du, kLineListPlace));
-    m_controls[LineList] = m_lineList;
     connect(m_lineList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { userSelectionChanged(); });
 
-    m_appearTiming = makeTimingList(AppearTimingList, "appearTimingList");
-    m_appearTiming->setGeometry(placeRect(du, kAppearTimingPlace));
-    m_eraseTiming = makeTimingList(EraseTimingList, "eraseTimingList");
-    m_eraseTiming->setGeometry(placeRect(du, kEraseTimingPlace));
+    m_appearStart = controls.widget<QLineEdit>(AppearStartEdit);
+    m_appearEnd = controls.widget<QLineEdit>(AppearEndEdit);
+    m_eraseStart = controls.widget<QLineEdit>(EraseStartEdit);
+    m_eraseEnd = controls.widget<QLineEdit>(EraseEndEdit);
 
-    m_appearStart = static_cast<QLineEdit *>(control(AppearStartEdit));
-    m_appearEnd = static_cast<QLineEdit *>(control(AppearEndEdit));
-    m_eraseStart = static_cast<QLineEdit *>(control(EraseStartEdit));
-    m_eraseEnd = static_cast<QLineEdit *>(control(EraseEndEdit));
-
+    for (const auto &[ctl, w] : controls) {
+        if (ctl.kind == Kind::Radio) {
+            const bool appear = ctl.id <= AppearCharByChar;
+            (appear ? m_appearGroup : m_eraseGroup)->addButton(static_cast<QRadioButton *>(w), ctl.id);
+        }
+    }
     connect(m_appearGroup, &QButtonGroup::idClicked, this, [this](int id) {
         setAppearMethod(static_cast<RevealMethod>(id - AppearAllAtOnce + 1));
     });
@@ -204,14 +159,15 @@ void LyricRevealDialog::buildControls()
         {DeleteRangeButton, &LyricRevealDialog::deleteRange},
         {ClearRangeButton, &LyricRevealDialog::clearRange},
     };
+    // The template's buttons are not auto-default: Enter in a start edit
+    // must not write a block.
     for (const auto &[id, slot] : buttons)
-        connect(static_cast<QPushButton *>(control(id)), &QPushButton::clicked, this, slot);
+        connect(controls.widget<QPushButton>(id), &QPushButton::clicked, this, slot);
 }
 
-QListWidget *LyricRevealDialog::makeTimingList(int id, const char *objectName)
+QListWidget *LyricRevealDialog::makeTimingList()
 {
     auto *list = new QListWidget(this);
-    list->setObjectName(QString::fromLatin1(objectName));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setUniformItemSizes(true);
     for (const RevealTimingChoice &choice : revealTimingChoices())
@@ -222,7 +178,6 @@ QListWidget *LyricRevealDialog::makeTimingList(int id, const char *objectName)
         if (list->selectedItems().isEmpty())
             list->setCurrentRow(std::max(list->currentRow(), 0), QItemSelectionModel::Select);
     });
-    m_controls[id] = list;
     return list;
 }
 

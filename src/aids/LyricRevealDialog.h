@@ -77,7 +77,7 @@ protected:
 
 private:
     void buildControls();
-    QListWidget *makeTimingList(int id, const char *objectName);
+    QListWidget *makeTimingList();
     void setAppearMethod(RevealMethod method);
     void setEraseMethod(RevealMethod method);
 
