@@ -50,11 +50,7 @@ public:
 
     // The control of that id, or null.
     QWidget *widget(int id) const;
-    template <class W>
-    W *widget(int id) const
-    {
-        return qobject_cast<W *>(widget(id));
-    }
+    template <class W> W *widget(int id) const { return qobject_cast<W *>(widget(id)); }
     // The controls of that kind, in the template's order.
     std::vector<QWidget *> ofKind(ControlKind kind) const;
     // Every control with an id other than 0.
