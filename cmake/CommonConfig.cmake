@@ -1,6 +1,7 @@
 # One place for the flags every target of ours is built with.
 add_library(velkan_flags INTERFACE)
-target_compile_options(velkan_flags INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(velkan_flags INTERFACE -Wall -Wextra -Wpedantic
+  $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual -Wshadow>)
 target_compile_definitions(velkan_flags INTERFACE
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
 if(VELKAN_WERROR)

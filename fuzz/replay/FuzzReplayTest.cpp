@@ -66,6 +66,6 @@ TEST_P(FuzzReplay, RegressionInputsKeepEveryPromise)
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay, ::testing::ValuesIn(kTargets),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &test) { return std::string(test.param.name); });
 
 } // namespace

@@ -175,4 +175,4 @@ INSTANTIATE_TEST_SUITE_P(
         TapSong{"ClaireDeLune", {}, QStringLiteral("tonejs-midi-test-files/debussy_claire_de_lune.mid"), 12},
         TapSong{"TempoAndMeterInsideBars", velkan::test::tempoAndMeterInsideBars(), {}, 7},
         TapSong{"LateTempoAndSignature", velkan::test::lateTempoAndSignature(), {}, 8}),
-    [](const ::testing::TestParamInfo<TapSong> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<TapSong> &test) { return std::string(test.param.name); });

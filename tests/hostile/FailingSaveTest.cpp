@@ -181,4 +181,4 @@ TEST_F(FailingSaveTest, AFolderThatTakesNoNewFileIsSavedInPlace)
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, FailingSaveTest, ::testing::ValuesIn(kCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &test) { return std::string(test.param.name); });

@@ -103,4 +103,4 @@ TEST_P(HostileDialogTest, BothLyricDialogsOpenAndWriteIntoTheScript)
 
 INSTANTIATE_TEST_SUITE_P(Scripts, HostileDialogTest,
                          ::testing::ValuesIn(velkan::test::kHostileScripts),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &test) { return std::string(test.param.name); });

@@ -110,4 +110,4 @@ TEST_P(HostileScriptTest, LoadEditSaveLoadKeepsEveryByte)
 
 INSTANTIATE_TEST_SUITE_P(Scripts, HostileScriptTest,
                          ::testing::ValuesIn(velkan::test::kHostileScripts),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &test) { return std::string(test.param.name); });

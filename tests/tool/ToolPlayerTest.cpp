@@ -218,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PlayerSong{"ClaireDeLune", {}, "tonejs-midi-test-files/debussy_claire_de_lune.mid", 60},
                       PlayerSong{"TempoAndMeterInsideBars", tempoAndMeterInsideBars(), "", 40},
                       PlayerSong{"LateTempoAndSignature", lateTempoAndSignature(), "", 40}),
-    [](const ::testing::TestParamInfo<PlayerSong> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<PlayerSong> &test) { return std::string(test.param.name); });
 
 } // namespace
 } // namespace velkan::test
