@@ -68,7 +68,8 @@ std::vector<Song> makeSongs(double minutes)
     songs.push_back(tick0);
 
     Song inside{"inside-quarters", {}, {{0, 4, 2}}};
-    for (std::int64_t t = kDivision / 3, i = 0; t < quarters * kDivision; t += kDivision * 3 / 2 + 37, ++i)
+    for (std::int64_t t = kDivision / 3, i = 0; t < quarters * kDivision;
+         t += kDivision * 3 / 2 + 37, ++i)
         inside.tempos.push_back({t, i % 2 ? 380000u : 560000u});
     songs.push_back(inside);
 
@@ -76,7 +77,8 @@ std::vector<Song> makeSongs(double minutes)
     std::mt19937 rng(400);
     for (int i = 0; i < 400; ++i) {
         const auto tick = std::uniform_int_distribution<std::int64_t>(0, quarters * kDivision)(rng);
-        rubato.tempos.push_back({tick, std::uniform_int_distribution<std::uint32_t>(350000, 800000)(rng)});
+        rubato.tempos.push_back(
+            {tick, std::uniform_int_distribution<std::uint32_t>(350000, 800000)(rng)});
         if (i % 50 == 0) // now and then two on one tick
             rubato.tempos.push_back({tick, 450000});
     }
@@ -88,7 +90,8 @@ std::vector<Song> makeSongs(double minutes)
     Song meters{"meters-in-bars", {{0, 500000}}, {{0, 1, 2}, {kDivision, 4, 2}}};
     const int cycle[][2] = {{3, 2}, {5, 3}, {3, 3}, {7, 3}, {4, 2}, {6, 3}, {9, 3}, {2, 2}};
     int c = 0;
-    for (std::int64_t t = kDivision * 7 + kDivision / 2; t < quarters * kDivision; t += kDivision * 11, ++c)
+    for (std::int64_t t = kDivision * 7 + kDivision / 2; t < quarters * kDivision;
+         t += kDivision * 11, ++c)
         meters.signatures.push_back({t, cycle[c % 8][0], cycle[c % 8][1]});
     songs.push_back(meters);
     return songs;
@@ -125,9 +128,10 @@ std::string encode(const Song &song, const SongTimeline &timeline, std::int64_t 
     };
     std::vector<Meta> metas;
     for (const TempoEvent &e : song.tempos)
-        metas.push_back({e.tick, std::string{'\xFF', 0x51, 3, static_cast<char>(e.usPerQuarter >> 16),
-                                             static_cast<char>(e.usPerQuarter >> 8),
-                                             static_cast<char>(e.usPerQuarter)}});
+        metas.push_back(
+            {e.tick, std::string{'\xFF', 0x51, 3, static_cast<char>(e.usPerQuarter >> 16),
+                                 static_cast<char>(e.usPerQuarter >> 8),
+                                 static_cast<char>(e.usPerQuarter)}});
     for (const TimeSignatureEvent &s : song.signatures)
         metas.push_back({s.tick, std::string{'\xFF', 0x58, 4, static_cast<char>(s.numerator),
                                              static_cast<char>(s.denominatorExponent), 24, 8}});
@@ -176,7 +180,8 @@ struct Result {
 
 bool playAndCompare(const Song &song, double minutes, Result &result)
 {
-    const auto timeline = std::make_shared<const SongTimeline>(kDivision, song.tempos, song.signatures);
+    const auto timeline =
+        std::make_shared<const SongTimeline>(kDivision, song.tempos, song.signatures);
     std::int64_t endTick = 0;
     while (timeline->nanosAt(endTick) < static_cast<std::int64_t>(minutes * 60e9))
         endTick = timeline->beatAt(endTick).endTick;
@@ -268,7 +273,8 @@ bool playAndCompare(const Song &song, double minutes, Result &result)
 // Taps 1..20 ms either side of every beat edge within `minutes`.
 void tapSweep(const Song &song, double minutes, long &taps, long &wrong)
 {
-    const auto timeline = std::make_shared<const SongTimeline>(kDivision, song.tempos, song.signatures);
+    const auto timeline =
+        std::make_shared<const SongTimeline>(kDivision, song.tempos, song.signatures);
     BeatClock clock;
     clock.setTimeline(timeline);
     clock.runFrom(0, 0, std::numeric_limits<std::int32_t>::max());
@@ -281,8 +287,9 @@ void tapSweep(const Song &song, double minutes, long &taps, long &wrong)
         const auto before = lineOf(timeline->beatAt(edge - 1));
         const auto after = lineOf(timeline->beatAt(edge));
         const std::int64_t at = timeline->nanosAt(edge);
-        const std::int64_t room = std::min(timeline->nanosAt(edge) - timeline->nanosAt(timeline->beatAt(edge - 1).startTick),
-                                           timeline->nanosAt(timeline->beatAt(edge).endTick) - at);
+        const std::int64_t room = std::min(
+            timeline->nanosAt(edge) - timeline->nanosAt(timeline->beatAt(edge - 1).startTick),
+            timeline->nanosAt(timeline->beatAt(edge).endTick) - at);
         for (int ms = 1; ms <= 20; ++ms) {
             const std::int64_t off = ms * 1'000'000LL;
             if (off >= room)
@@ -317,8 +324,9 @@ int main(int argc, char **argv)
         allMet = allMet && met;
         std::printf("%-16s %3zu tempo events  %5d beats over %.1f min  start offset %+.2f ms  "
                     "worst beat %.2f ms from it (raw %+.2f .. %+.2f)  taps %ld, wrong %ld  %s\n",
-                    song.name, song.tempos.size(), r.beats, minutes, r.offsetMs, r.worstMs, r.rawMin,
-                    r.rawMax, taps, wrong, met ? "met" : (whole ? "MISSED" : "INCOMPLETE"));
+                    song.name, song.tempos.size(), r.beats, minutes, r.offsetMs, r.worstMs,
+                    r.rawMin, r.rawMax, taps, wrong,
+                    met ? "met" : (whole ? "MISSED" : "INCOMPLETE"));
         std::fflush(stdout);
     }
     std::printf("targets (every beat within 2 ms of the start offset, no wrong tap): %s\n",

@@ -33,9 +33,11 @@ std::string makeScript(int lines)
     // About 30 bytes a line: timing lines and Shift-JIS lyrics.
     for (int i = 1; i < lines; ++i) {
         if (i % 2)
-            text += "@WAIT(" + std::to_string(i / 8 + 1) + "," + std::to_string((i % 4) * 48) + ");   \r\n";
+            text += "@WAIT(" + std::to_string(i / 8 + 1) + "," + std::to_string((i % 4) * 48) +
+                    ");   \r\n";
         else
-            text += "\x89\xCC\x8E\x8C\x82\xCC\x8D\x73 lyric line " + std::to_string(i % 10000) + "\r\n";
+            text +=
+                "\x89\xCC\x8E\x8C\x82\xCC\x8D\x73 lyric line " + std::to_string(i % 10000) + "\r\n";
     }
     return text;
 }
@@ -87,15 +89,15 @@ void editBench(int lines)
         QApplication::processEvents();
         del.push_back(msSince(t));
     }
-    std::printf("edit at line 0 of %d lines (median of 50, view attached): insert %.3f ms, delete %.3f ms, "
-                "overwrite %.3f ms\n",
-                lines, median(ins), median(del), median(over));
+    std::printf(
+        "edit at line 0 of %d lines (median of 50, view attached): insert %.3f ms, delete %.3f ms, "
+        "overwrite %.3f ms\n",
+        lines, median(ins), median(del), median(over));
 }
 
 // The plain way to find the line marks, for comparison: a memchr for the
 // first Ctrl-Z, then one memchr for each LF before it.
-template <class Found>
-void forEachLineMarkByMemchr(std::string_view text, Found &&found)
+template <class Found> void forEachLineMarkByMemchr(std::string_view text, Found &&found)
 {
     const auto find = [](const char *from, const char *to, char c) {
         return static_cast<const char *>(std::memchr(from, c, static_cast<std::size_t>(to - from)));
@@ -143,9 +145,10 @@ void scanBench(const std::string &text)
             sums[which] = sum;
         }
     }
-    std::printf("line scan of the script text (median of 21): %.2f ms; a memchr from each line's start "
-                "%.2f ms%s\n",
-                median(ms[0]), median(ms[1]), sums[0] == sums[1] ? "" : " (THE SCANS DISAGREE)");
+    std::printf(
+        "line scan of the script text (median of 21): %.2f ms; a memchr from each line's start "
+        "%.2f ms%s\n",
+        median(ms[0]), median(ms[1]), sums[0] == sums[1] ? "" : " (THE SCANS DISAGREE)");
 }
 
 } // namespace
@@ -222,13 +225,14 @@ int main(int argc, char **argv)
             rawMs.push_back(msSince(t));
         }
         std::printf("%s:\n", fresh ? "new target files" : "target files replaced");
-        std::printf("  core load %.0f ms + save %.0f ms = %.0f ms; cat copy %.0f ms: %.1fx (target <= 5x)\n",
+        std::printf("  core load %.0f ms + save %.0f ms = %.0f ms; cat copy %.0f ms: %.1fx (target "
+                    "<= 5x)\n",
                     median(loadMs), median(saveMs), median(bothMs), median(catMs),
                     median(bothMs) / median(catMs));
-        std::printf("  core load + save %.0f ms; cat then sync of the copy %.0f ms: %.1fx\n", median(bothMs),
-                    median(catSyncMs), median(bothMs) / median(catSyncMs));
-        std::printf("  save %.0f ms; one write + fsync %.0f ms: %.1fx (target <= 3x)\n", median(saveMs),
-                    median(rawMs), median(saveMs) / median(rawMs));
+        std::printf("  core load + save %.0f ms; cat then sync of the copy %.0f ms: %.1fx\n",
+                    median(bothMs), median(catSyncMs), median(bothMs) / median(catSyncMs));
+        std::printf("  save %.0f ms; one write + fsync %.0f ms: %.1fx (target <= 3x)\n",
+                    median(saveMs), median(rawMs), median(saveMs) / median(rawMs));
     }
 
     scanBench(text);

@@ -46,8 +46,12 @@ std::string smfWith(const std::vector<TempoEvent> &events)
     for (const TempoEvent &e : events) {
         vlq(static_cast<std::uint32_t>(e.tick - at));
         at = e.tick;
-        track += {'\xFF', 0x51, 3, static_cast<char>(e.usPerQuarter >> 16),
-                  static_cast<char>(e.usPerQuarter >> 8), static_cast<char>(e.usPerQuarter)};
+        track += {'\xFF',
+                  0x51,
+                  3,
+                  static_cast<char>(e.usPerQuarter >> 16),
+                  static_cast<char>(e.usPerQuarter >> 8),
+                  static_cast<char>(e.usPerQuarter)};
     }
     track += {0, '\xFF', 0x2F, 0};
     const auto be32 = [](std::uint32_t v) {
@@ -83,10 +87,12 @@ int main()
         sink += t.tempoSpanCount();
     });
     const std::string smf = smfWith(events);
-    const double fromFile = medianMs(5, [&] { sink += SongTimeline::fromSmf(smf)->tempoSpanCount(); });
+    const double fromFile =
+        medianMs(5, [&] { sink += SongTimeline::fromSmf(smf)->tempoSpanCount(); });
     std::printf("100,000 tempo events: build %.2f ms, from the MIDI file (%.1f MB) %.2f ms   "
                 "target < 50 ms: %s\n",
-                build, smf.size() / 1e6, fromFile, std::max(build, fromFile) < 50 ? "met" : "MISSED");
+                build, smf.size() / 1e6, fromFile,
+                std::max(build, fromFile) < 50 ? "met" : "MISSED");
 
     for (const int n : {1000, 10000, 100000, 1000000}) {
         const SongTimeline t(kDivision, tempos(n), meters);

@@ -304,8 +304,7 @@ bool VelkanTool::readInput(const std::string &name, std::string &bytes)
     return true;
 }
 
-bool VelkanTool::writeScript(const std::optional<std::string> &output,
-                             const ScriptLines &lines)
+bool VelkanTool::writeScript(const std::optional<std::string> &output, const ScriptLines &lines)
 {
     if (!output || *output == kStandardStream) {
         m_out << joinScriptLines(lines);

@@ -54,8 +54,7 @@ private:
     // Reads an input file's bytes, or says why not; a read that breaks off fails.
     bool readInput(const std::string &name, std::string &bytes);
     // Writes the lines as the editor saves them, to OUT or standard output.
-    bool writeScript(const std::optional<std::string> &output,
-                     const ScriptLines &lines);
+    bool writeScript(const std::optional<std::string> &output, const ScriptLines &lines);
     bool flushOut();
 
     std::ostream &m_out;

@@ -94,7 +94,8 @@ std::string checkEdits(ScriptLines lines, std::string_view ops, MemoryFileSystem
         const ScriptLine piece = inside ? ScriptLine(lines[at].substr(lines[at].size() / 2)) : "@X";
         switch (op) {
         case 0:
-            lines.insert(at, inside ? lines[at].substr(lines[at].size() / 2) : std::string_view("@X"));
+            lines.insert(at,
+                         inside ? lines[at].substr(lines[at].size() / 2) : std::string_view("@X"));
             expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(at), piece);
             break;
         case 1:
@@ -106,7 +107,8 @@ std::string checkEdits(ScriptLines lines, std::string_view ops, MemoryFileSystem
         case 2:
             lines.erase(at, 2);
             expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(at),
-                           expected.begin() + static_cast<std::ptrdiff_t>(std::min(at + 2, expected.size())));
+                           expected.begin() +
+                               static_cast<std::ptrdiff_t>(std::min(at + 2, expected.size())));
             break;
         case 3:
             lines.insert(at, std::vector<ScriptLine>{piece, "@Y"});

@@ -172,12 +172,13 @@ void LyricLayoutDialog::setUp()
 
     // Attached only now, so that set-up itself triggers none of the actions.
     connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { chooseLyric(); });
-    connect(m_list, &ScriptListView::keyPressed, this, [this](int key, int caret, quint64, bool *handled) {
-        if (key != Qt::Key_Delete)
-            return;
-        *handled = true;
-        deleteAt(caret);
-    });
+    connect(m_list, &ScriptListView::keyPressed, this,
+            [this](int key, int caret, quint64, bool *handled) {
+                if (key != Qt::Key_Delete)
+                    return;
+                *handled = true;
+                deleteAt(caret);
+            });
     connect(m_rowBar, &QAbstractSlider::actionTriggered, this, &LyricLayoutDialog::onRowAction);
     connect(m_columnBar, &QAbstractSlider::actionTriggered, this,
             &LyricLayoutDialog::onColumnAction);

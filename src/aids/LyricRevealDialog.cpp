@@ -2,9 +2,9 @@
 
 #include "aids/core/RevealTiming.h"
 #include "form/CommandIds.h"
+#include "form/Playback.h"
 #include "form/ScriptListModel.h"
 #include "form/ScriptListView.h"
-#include "form/Playback.h"
 #include "form/VelkanView.h"
 #include "midi/BarMath.h"
 #include "platform/DialogTemplate.h"
@@ -143,7 +143,8 @@ void LyricRevealDialog::buildControls()
     for (const auto &[ctl, w] : controls) {
         if (ctl.kind == Kind::Radio) {
             const bool appear = ctl.id <= AppearCharByChar;
-            (appear ? m_appearGroup : m_eraseGroup)->addButton(static_cast<QRadioButton *>(w), ctl.id);
+            (appear ? m_appearGroup : m_eraseGroup)
+                ->addButton(static_cast<QRadioButton *>(w), ctl.id);
         }
     }
     connect(m_appearGroup, &QButtonGroup::idClicked, this, [this](int id) {

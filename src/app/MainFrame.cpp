@@ -1,10 +1,10 @@
 #include "app/MainFrame.h"
 
 #include "aids/CommandTemplateMenu.h"
-#include "aids/core/CommandTemplates.h"
 #include "aids/LyricLayoutDialog.h"
 #include "aids/LyricRevealDialog.h"
 #include "aids/TimingOffsetDialog.h"
+#include "aids/core/CommandTemplates.h"
 #include "app/AboutDialog.h"
 #include "form/CommandIds.h"
 #include "form/Playback.h"
@@ -62,9 +62,11 @@ MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
     buildStatusBar();
     setDocumentTitle({});
     // The title names the song once one is loaded; a changed script marks it.
-    connect(m_view->playback(), &Playback::songChanged, this,
-            [this](const QString &path) { setTitle(path.isEmpty() ? QStringLiteral("無題") : path); });
-    connect(&m_view->document(), &ScriptDocument::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(m_view->playback(), &Playback::songChanged, this, [this](const QString &path) {
+        setTitle(path.isEmpty() ? QStringLiteral("無題") : path);
+    });
+    connect(&m_view->document(), &ScriptDocument::modifiedChanged, this,
+            &QWidget::setWindowModified);
     // Fit the frame to the form.
     adjustSize();
 }
@@ -133,8 +135,9 @@ void MainFrame::buildMenus()
     QMenu *help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     help->setObjectName(QStringLiteral("helpMenu"));
     help->addAction(m_view->action(cmd::Help));
-    QAction *about = addOwnAction(help, "actionAbout", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Velkan) (&A)..."),
-                                  cmd::About, QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"));
+    QAction *about =
+        addOwnAction(help, "actionAbout", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Velkan) (&A)..."), cmd::About,
+                     QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"));
     connect(about, &QAction::triggered, this, [this] {
         AboutDialog dialog(this);
         dialog.exec();

@@ -6,11 +6,11 @@
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-#include <QFile>
-#include <QFileInfo>
 #include <cstdio>
 
 namespace velkan {

@@ -104,7 +104,8 @@ private:
 
 class InsertLines final : public ScriptStep {
 public:
-    InsertLines(ScriptDocument &document, const QString &what, int at, std::vector<ScriptLine> lines)
+    InsertLines(ScriptDocument &document, const QString &what, int at,
+                std::vector<ScriptLine> lines)
         : ScriptStep(document, what, ScriptDocument::kKeepSelection), m_at(at),
           m_lines(std::move(lines))
     {
@@ -123,7 +124,8 @@ private:
 
 class RemoveLines final : public ScriptStep {
 public:
-    RemoveLines(ScriptDocument &document, const QString &what, int selectAfter, int first, int count)
+    RemoveLines(ScriptDocument &document, const QString &what, int selectAfter, int first,
+                int count)
         : ScriptStep(document, what, selectAfter), m_first(first), m_count(count)
     {
     }
@@ -283,7 +285,8 @@ void ScriptDocument::replaceLine(int i, std::string_view line, const QString &wh
     run(new ReplaceLines(*this, what, selectAfter, {{i, ScriptLine(line)}}));
 }
 
-void ScriptDocument::replaceLines(std::vector<std::pair<int, ScriptLine>> lines, const QString &what)
+void ScriptDocument::replaceLines(std::vector<std::pair<int, ScriptLine>> lines,
+                                  const QString &what)
 {
     std::erase_if(lines, [this](const auto &entry) {
         return !m_list.isValidIndex(entry.first) || m_list.at(entry.first) == entry.second;

@@ -5,8 +5,8 @@
 #include "form/VelkanView.h"
 #include "midi/LyricFollow.h"
 #include "midi/MidiReader.h"
-#include "platform/FileDialog.h"
 #include "platform/EventTime.h"
+#include "platform/FileDialog.h"
 #include "platform/FluidSynthSequencer.h"
 #include "platform/MessageBox.h"
 
@@ -34,8 +34,8 @@ std::int64_t nanosOf(PeriodicTimer::TimePoint t)
 }
 PeriodicTimer::TimePoint timePointOf(std::int64_t nanos)
 {
-    return PeriodicTimer::TimePoint(
-        std::chrono::duration_cast<PeriodicTimer::TimePoint::duration>(std::chrono::nanoseconds(nanos)));
+    return PeriodicTimer::TimePoint(std::chrono::duration_cast<PeriodicTimer::TimePoint::duration>(
+        std::chrono::nanoseconds(nanos)));
 }
 
 // The display never wakes the timer more than once a millisecond: a song of
@@ -173,7 +173,8 @@ void Playback::midiLoad()
     MidiReadResult read = readMidiFile(file);
     if (!read.ok()) {
         const std::string_view message = midiReadMessage(read.status);
-        MessageBox::show(&m_view, QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+        MessageBox::show(&m_view,
+                         QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
         return;
     }
     SeqResult opened;
@@ -206,8 +207,8 @@ void Playback::midiLoad()
 
     // The reader's lines are the song's, not the author's work: they count as saved.
     m_view.document().assign(std::move(read.lines), QStringLiteral("MIDI読込"), true);
-    m_timeline = read.timeline ? std::make_shared<const SongTimeline>(std::move(*read.timeline))
-                               : nullptr;
+    m_timeline =
+        read.timeline ? std::make_shared<const SongTimeline>(std::move(*read.timeline)) : nullptr;
     m_songPath = path;
     emit songChanged(m_songPath);
 
@@ -310,7 +311,8 @@ std::optional<PeriodicTimer::TimePoint> Playback::tick()
             const std::int64_t soonest = m_clock.nanosOf(m_nextBeatTick) + kShortestWakeNanos;
             std::int64_t following = started.beat.endTick;
             if (m_clock.nanosOf(following) < soonest)
-                following = std::max(following, m_timeline->beatAt(m_clock.tickAt(soonest)).endTick);
+                following =
+                    std::max(following, m_timeline->beatAt(m_clock.tickAt(soonest)).endTick);
             m_nextBeatTick = std::min(following, m_clock.endTick());
             next = timePointOf(m_clock.nanosOf(m_nextBeatTick));
         }

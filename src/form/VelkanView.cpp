@@ -16,9 +16,9 @@
 #include "script/LyricsFile.h"
 #include "script/ScriptFile.h"
 
-#include <QFile>
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -113,13 +113,16 @@ VelkanView::VelkanView(QWidget *parent) : QWidget(parent)
     setFont(Fonts::formFont());
     buildActions();
     buildControls();
-    m_document.setSelection([this] { return selectedIndex(); }, [this](int row) { selectLine(row); });
+    m_document.setSelection([this] { return selectedIndex(); },
+                            [this](int row) { selectLine(row); });
     installAccelerators();
     buildUndoActions();
     m_playback = new Playback(*this, this);
     followPlayback();
 
-    const auto on = [this](int id, auto slot) { connect(action(id), &QAction::triggered, this, slot); };
+    const auto on = [this](int id, auto slot) {
+        connect(action(id), &QAction::triggered, this, slot);
+    };
     on(cmd::LyricsLoad, [this] { loadScript(); });
     on(cmd::WrdSave, [this] { saveScript(); });
     on(cmd::Change, [this] { changeLine(); });
@@ -144,7 +147,8 @@ void VelkanView::followPlayback()
             label->setText(text);
     };
     connect(m_playback, &Playback::barShown, this, [this, show](int bar) { show(m_barBox, bar); });
-    connect(m_playback, &Playback::beatShown, this, [this, show](int beat) { show(m_beatBox, beat); });
+    connect(m_playback, &Playback::beatShown, this,
+            [this, show](int beat) { show(m_beatBox, beat); });
     connect(m_playback, &Playback::draggedBarShown, this,
             [this, show](int bar) { show(m_dragBar, bar); });
     connect(m_playback, &Playback::barCountChanged, this,
@@ -193,7 +197,8 @@ void VelkanView::buildActions()
         }
     }
     for (const CommandTemplate &entry : commandTemplates()) {
-        const QString name = QString::fromUtf8(entry.menuText.data(), qsizetype(entry.menuText.size()));
+        const QString name =
+            QString::fromUtf8(entry.menuText.data(), qsizetype(entry.menuText.size()));
         add(entry.commandId, QStringLiteral("actionTemplate") + name, name);
     }
 }
@@ -297,11 +302,13 @@ void VelkanView::buildUndoActions()
         addAction(action);
         return action;
     };
-    m_undoAction = make("actionUndo", QStringLiteral("元に戻す"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
-                        QStringLiteral("直前の変更を取り消します"), &ScriptDocument::undo);
-    m_redoAction = make("actionRedo", QStringLiteral("やり直し"),
-                        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
-                        QStringLiteral("取り消した変更をやり直します"), &ScriptDocument::redo);
+    m_undoAction =
+        make("actionUndo", QStringLiteral("元に戻す"), {QKeySequence(Qt::CTRL | Qt::Key_Z)},
+             QStringLiteral("直前の変更を取り消します"), &ScriptDocument::undo);
+    m_redoAction =
+        make("actionRedo", QStringLiteral("やり直し"),
+             {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+             QStringLiteral("取り消した変更をやり直します"), &ScriptDocument::redo);
     const auto name = [](QAction *action, const QString &step, const char *mnemonic) {
         const QString base = action->property("baseText").toString();
         action->setText((step.isEmpty() ? base : base + QStringLiteral(": ") + step) +
@@ -320,7 +327,8 @@ void VelkanView::buildUndoActions()
 
 bool VelkanView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::ShortcutOverride && isAccelerator(static_cast<QKeyEvent *>(event))) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        isAccelerator(static_cast<QKeyEvent *>(event))) {
         event->ignore();
         return true;
     }
@@ -366,7 +374,8 @@ void VelkanView::layoutBottom(int, int cy)
     const QSize help = m_helpPanel->size();
     const int listW = m_list->width();
     m_helpPanel->setGeometry(12, cy - help.height() - 1, help.width(), help.height());
-    m_lineEdit->setGeometry(12, cy - help.height() - edit.height() - 2, edit.width(), edit.height());
+    m_lineEdit->setGeometry(12, cy - help.height() - edit.height() - 2, edit.width(),
+                            edit.height());
     const int listH = std::max(0, cy - heightBesideList());
     m_list->setGeometry(12, groupH + 15, listW, listH);
 }
@@ -459,9 +468,11 @@ bool VelkanView::saveScript()
     if (path.isEmpty())
         return false;
     // The file system takes the locale's bytes for a name; the message shows it as text.
-    const SaveResult saved = velkan::saveScript(QFile::encodeName(path).toStdString(), scriptList().lines());
+    const SaveResult saved =
+        velkan::saveScript(QFile::encodeName(path).toStdString(), scriptList().lines());
     if (saved.status != SaveStatus::Ok) {
-        MessageBox::show(this, QString::fromStdString(saveFailureMessage(saved, path.toStdString())));
+        MessageBox::show(this,
+                         QString::fromStdString(saveFailureMessage(saved, path.toStdString())));
         return false;
     }
     m_document.setModified(false);
@@ -474,7 +485,8 @@ bool VelkanView::saveScript()
 bool VelkanView::takeLineEditText(std::string &out)
 {
     auto bytes = typedScriptLine(
-        this, m_lineEdit->text(), QStringLiteral("「%1」はShift-JISで表せない文字のため、行に入れられません。"));
+        this, m_lineEdit->text(),
+        QStringLiteral("「%1」はShift-JISで表せない文字のため、行に入れられません。"));
     if (!bytes)
         return false;
     out = std::move(*bytes);

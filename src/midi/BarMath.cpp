@@ -40,7 +40,8 @@ BarMath::BarMath(const SongTimeline *timeline)
             continue;
         }
         const Segment &last = m_segments.back();
-        const std::int64_t start = last.absoluteStart + (span.firstBar - last.startBar) * last.length;
+        const std::int64_t start =
+            last.absoluteStart + (span.firstBar - last.startBar) * last.length;
         m_segments.push_back({span.firstBar, start, length});
     }
 }

@@ -13,7 +13,8 @@ std::int64_t saturatedSum(std::int64_t a, std::int64_t b)
     std::int64_t sum;
     if (!__builtin_add_overflow(a, b, &sum))
         return sum;
-    return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+    return b > 0 ? std::numeric_limits<std::int64_t>::max()
+                 : std::numeric_limits<std::int64_t>::min();
 }
 
 } // namespace

@@ -66,8 +66,7 @@ BeatStart beatStarting(const BeatClock &clock, std::int64_t beatTick);
 
 // The first bar line after `from` that lies at or past `songLength`
 // sixteenths: where the performance ends.
-std::int64_t songEndTick(const SongTimeline &timeline, std::int64_t from,
-                         std::int32_t songLength);
+std::int64_t songEndTick(const SongTimeline &timeline, std::int64_t from, std::int32_t songLength);
 
 // Where a resume plays from: the start of the beat holding the device
 // position, as the device can seek to it (sixteenths).

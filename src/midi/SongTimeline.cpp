@@ -56,7 +56,6 @@ std::int64_t barTicksOf(const TimeSignatureEvent &s, int division)
     return std::int64_t{s.numerator} * division * 4 / (std::int64_t{1} << s.denominatorExponent);
 }
 
-
 } // namespace
 
 SongTimeline::SongTimeline(int division, std::vector<TempoEvent> tempos,
@@ -181,9 +180,9 @@ std::int64_t SongTimeline::tickAt(std::int64_t nanos) const
     if (nanos <= 0)
         return 0;
     const Wide target = Wide{nanos} * m_division; // in ns x division
-    auto it = std::upper_bound(
-        m_tempo.begin(), m_tempo.end(), target,
-        [](Wide t, const TempoSpan &s) { return t < Wide{s.scaledStart} * 1000; });
+    auto it =
+        std::upper_bound(m_tempo.begin(), m_tempo.end(), target,
+                         [](Wide t, const TempoSpan &s) { return t < Wide{s.scaledStart} * 1000; });
     const TempoSpan &s = *(it - 1); // the first span starts at 0 <= target
     const Wide into = (target - Wide{s.scaledStart} * 1000) / (Wide{s.usPerQuarter} * 1000);
     return saturated64(Wide{s.tick} + into);

@@ -73,7 +73,9 @@ std::optional<std::string> steadyTempoCopy(std::string_view smf, const SongTimel
         };
         if (trackCount == 0) {
             at(0);
-            out += std::string{'\xFF', static_cast<char>(MetaType::kTempo), 3,
+            out += std::string{'\xFF',
+                               static_cast<char>(MetaType::kTempo),
+                               3,
                                static_cast<char>(steady::kUsPerQuarter >> 16),
                                static_cast<char>(steady::kUsPerQuarter >> 8),
                                static_cast<char>(steady::kUsPerQuarter)};
@@ -117,8 +119,10 @@ std::optional<std::string> steadyTempoCopy(std::string_view smf, const SongTimel
 
     std::string copy = "MThd";
     putBe32(copy, 6);
-    copy += std::string{0, static_cast<char>(header->format),
-                        static_cast<char>(trackCount >> 8), static_cast<char>(trackCount & 0xFF),
+    copy += std::string{0,
+                        static_cast<char>(header->format),
+                        static_cast<char>(trackCount >> 8),
+                        static_cast<char>(trackCount & 0xFF),
                         static_cast<char>(steady::kDivision >> 8),
                         static_cast<char>(steady::kDivision & 0xFF)};
     return copy + tracks;

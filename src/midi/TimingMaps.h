@@ -8,8 +8,8 @@ namespace velkan {
 // A tempo change on a whole quarter note from the song start.
 struct TempoChange {
     std::int32_t quarter = 0;
-    std::int32_t msPerQuarter = 0;   // rounded to the nearest ms, halves up
-    std::int32_t usPerQuarter = 0;   // the exact tempo from the file
+    std::int32_t msPerQuarter = 0; // rounded to the nearest ms, halves up
+    std::int32_t usPerQuarter = 0; // the exact tempo from the file
     friend bool operator==(const TempoChange &, const TempoChange &) = default;
 };
 
@@ -22,8 +22,7 @@ struct MeterChange {
 
 // A table of at most Capacity entries in file order. Appending to a full table
 // is refused: nothing is written past its end.
-template <typename T, int Capacity = 200>
-class BoundedTable {
+template <typename T, int Capacity = 200> class BoundedTable {
 public:
     static constexpr int capacity = Capacity;
 

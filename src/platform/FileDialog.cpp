@@ -23,7 +23,7 @@ QString run(QWidget *parent, const QStringList &filters, QFileDialog::AcceptMode
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                      : QFileDialog::AnyFile);
+                                                       : QFileDialog::AnyFile);
     FileDialog::configure(dialog, filters);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
@@ -37,7 +37,8 @@ QStringList FileDialog::patternsOf(const QString &filter)
     const QRegularExpressionMatch m = inParens.match(filter);
     QStringList patterns;
     const QString list = m.hasMatch() ? m.captured(1) : filter;
-    for (QString p : list.split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts)) {
+    for (QString p :
+         list.split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts)) {
         if (p == QStringLiteral("*.*"))
             p = QStringLiteral("*");
         patterns << p;

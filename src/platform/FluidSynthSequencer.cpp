@@ -190,7 +190,7 @@ FluidSynthSequencer::LoadOutcome FluidSynthSequencer::waitForLoad()
 }
 
 SeqResult FluidSynthSequencer::readSong(const std::string &path, std::string &smf,
-                                         std::int32_t &length)
+                                        std::int32_t &length)
 {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))

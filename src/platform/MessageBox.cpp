@@ -38,7 +38,8 @@ MessageBox::Answer MessageBox::askSaveChanges(QWidget *parent)
         g_shown << text;
         return takeAnswer(Cancel);
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Velkan"), text, QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Velkan"), text, QMessageBox::NoButton,
+                    parent);
     auto *save = box.addButton(QStringLiteral("保存(&S)"), QMessageBox::AcceptRole);
     auto *discard = box.addButton(QStringLiteral("保存しない(&N)"), QMessageBox::DestructiveRole);
     auto *cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);

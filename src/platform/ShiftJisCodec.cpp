@@ -11,10 +11,13 @@
 namespace velkan::ShiftJis {
 namespace {
 
-constexpr char16_t kRawByteBase = 0xF700;      // U+F700..U+F7FF: raw bytes
-constexpr char16_t kSelectorBase = 0xFE00;     // variation selectors 1..16
+constexpr char16_t kRawByteBase = 0xF700;  // U+F700..U+F7FF: raw bytes
+constexpr char16_t kSelectorBase = 0xFE00; // variation selectors 1..16
 
-bool isTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+bool isTrailByte(unsigned char b)
+{
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
 
 struct Tables {
     // Single bytes that are characters of their own; 0 where the byte is not.
@@ -84,7 +87,7 @@ Tables buildTables()
             list.push_back(encodeOne(it.key()));
         for (std::uint16_t code : it.value()) {
             if (list.size() > 16)
-                break;   // no character has that many codes; keep the selector in range
+                break; // no character has that many codes; keep the selector in range
             const int lead = code >> 8, trail = code & 0xFF;
             const std::size_t index = static_cast<std::size_t>((lead - 0x80) * 256 + trail);
             t.dbcs[index] = it.key();

@@ -54,10 +54,11 @@ private:
 // a modal dialog, taken first in, first out. onReset runs after the queue is
 // emptied by resetTestAnswers(): the place to leave test mode and forget what
 // was recorded.
-template <class T>
-class TestAnswers final : public TestAnswersBase {
+template <class T> class TestAnswers final : public TestAnswersBase {
 public:
-    explicit TestAnswers(std::function<void()> onReset = {}) : TestAnswersBase(std::move(onReset)) {}
+    explicit TestAnswers(std::function<void()> onReset = {}) : TestAnswersBase(std::move(onReset))
+    {
+    }
 
     void push(T answer) { m_queue.push_back(std::move(answer)); }
 

@@ -16,14 +16,10 @@ namespace velkan {
 void *allocateLarge(std::size_t bytes, bool pagesNow = true);
 void freeLarge(void *memory, std::size_t bytes) noexcept;
 
-template <class T>
-struct LargeAllocator {
+template <class T> struct LargeAllocator {
     using value_type = T;
     LargeAllocator() = default;
-    template <class U>
-    LargeAllocator(const LargeAllocator<U> &) noexcept
-    {
-    }
+    template <class U> LargeAllocator(const LargeAllocator<U> &) noexcept {}
     T *allocate(std::size_t n)
     {
         if (n > static_cast<std::size_t>(-1) / sizeof(T))
@@ -31,11 +27,7 @@ struct LargeAllocator {
         return static_cast<T *>(allocateLarge(n * sizeof(T)));
     }
     void deallocate(T *p, std::size_t n) noexcept { freeLarge(p, n * sizeof(T)); }
-    template <class U>
-    bool operator==(const LargeAllocator<U> &) const noexcept
-    {
-        return true;
-    }
+    template <class U> bool operator==(const LargeAllocator<U> &) const noexcept { return true; }
 };
 
 // A file's bytes in memory: owned, movable, not copyable. Unlike a string it

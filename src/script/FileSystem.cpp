@@ -77,7 +77,8 @@ std::size_t FileSystem::readLimit() const
     const long pages = ::sysconf(_SC_PHYS_PAGES);
     const long pageSize = ::sysconf(_SC_PAGESIZE);
     if (pages > 0 && pageSize > 0)
-        limit = std::min(limit, static_cast<std::size_t>(pages) / 16 * static_cast<std::size_t>(pageSize));
+        limit = std::min(limit,
+                         static_cast<std::size_t>(pages) / 16 * static_cast<std::size_t>(pageSize));
     return limit;
 }
 

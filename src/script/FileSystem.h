@@ -33,8 +33,8 @@ public:
     // What a save must keep of an existing file.
     struct TargetInfo {
         bool exists = false;
-        bool regular = false;     // not a pipe, a device or a socket
-        unsigned links = 0;       // hard links to the file
+        bool regular = false; // not a pipe, a device or a socket
+        unsigned links = 0;   // hard links to the file
         int owner = -1;
         int group = -1;
         bool ownAttributes = false; // an ACL or extended attributes a new file would lack

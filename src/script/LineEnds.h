@@ -14,8 +14,7 @@ namespace velkan {
 // this looks at 16 bytes at once rather than searching again from each line's
 // start: on a 1,000,000-line script it takes a fraction of the time of a
 // memchr from each line's start (bench_script measures both).
-template <class Found>
-void forEachLineMark(std::string_view text, Found &&found)
+template <class Found> void forEachLineMark(std::string_view text, Found &&found)
 {
     const char *const bytes = text.data();
     const std::size_t n = text.size();

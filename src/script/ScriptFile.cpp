@@ -48,9 +48,9 @@ bool writeScriptLines(int fd, const ScriptLines &lines, const FileSystem &fs)
     for (std::size_t i = 0; i < lines.size();) {
         if (const std::size_t run = lines.loadedRun(i); run > 0) {
             const std::string_view last = lines[i + run - 1];
-            const std::string_view stretch(lines[i].data(),
-                                           static_cast<std::size_t>(last.data() + last.size() + 2 -
-                                                                    lines[i].data()));
+            const std::string_view stretch(
+                lines[i].data(),
+                static_cast<std::size_t>(last.data() + last.size() + 2 - lines[i].data()));
             i += run;
             if (stretch.size() >= kDirectFrom) {
                 if (!flush() || !fs.write(fd, stretch))

@@ -22,8 +22,7 @@ ScriptLines splitScriptText(std::string_view text);
 void addDefaultHeaderIfNeeded(ScriptLines &lines);
 
 // Every line followed by CR LF.
-template <class Lines>
-std::string joinScriptLines(const Lines &lines)
+template <class Lines> std::string joinScriptLines(const Lines &lines)
 {
     std::size_t total = 0;
     for (std::string_view line : lines)

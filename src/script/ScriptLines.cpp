@@ -74,8 +74,7 @@ void ScriptLines::Stored::release()
     m_word = 0;
 }
 
-template <class Range>
-ScriptLines::Table ScriptLines::ownedCopies(const Range &lines)
+template <class Range> ScriptLines::Table ScriptLines::ownedCopies(const Range &lines)
 {
     Table stored;
     stored.reserve(lines.size());
@@ -86,7 +85,10 @@ ScriptLines::Table ScriptLines::ownedCopies(const Range &lines)
 
 ScriptLines::ScriptLines(const std::vector<ScriptLine> &lines) : m_lines(ownedCopies(lines)) {}
 
-ScriptLines::ScriptLines(std::initializer_list<std::string_view> lines) : m_lines(ownedCopies(lines)) {}
+ScriptLines::ScriptLines(std::initializer_list<std::string_view> lines)
+    : m_lines(ownedCopies(lines))
+{
+}
 
 namespace {
 

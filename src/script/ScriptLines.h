@@ -65,18 +65,45 @@ public:
         const_iterator() = default;
         std::string_view operator*() const { return (*m_owner)[m_index]; }
         std::string_view operator[](difference_type n) const { return (*m_owner)[m_index + n]; }
-        const_iterator &operator++() { ++m_index; return *this; }
-        const_iterator operator++(int) { auto old = *this; ++m_index; return old; }
-        const_iterator &operator--() { --m_index; return *this; }
-        const_iterator operator--(int) { auto old = *this; --m_index; return old; }
-        const_iterator &operator+=(difference_type n) { m_index += n; return *this; }
-        const_iterator &operator-=(difference_type n) { m_index -= n; return *this; }
+        const_iterator &operator++()
+        {
+            ++m_index;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            auto old = *this;
+            ++m_index;
+            return old;
+        }
+        const_iterator &operator--()
+        {
+            --m_index;
+            return *this;
+        }
+        const_iterator operator--(int)
+        {
+            auto old = *this;
+            --m_index;
+            return old;
+        }
+        const_iterator &operator+=(difference_type n)
+        {
+            m_index += n;
+            return *this;
+        }
+        const_iterator &operator-=(difference_type n)
+        {
+            m_index -= n;
+            return *this;
+        }
         friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
         friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
         friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
         friend difference_type operator-(const const_iterator &a, const const_iterator &b)
         {
-            return static_cast<difference_type>(a.m_index) - static_cast<difference_type>(b.m_index);
+            return static_cast<difference_type>(a.m_index) -
+                   static_cast<difference_type>(b.m_index);
         }
         friend bool operator==(const const_iterator &a, const const_iterator &b)
         {
@@ -89,7 +116,9 @@ public:
 
     private:
         friend class ScriptLines;
-        const_iterator(const ScriptLines *owner, std::size_t index) : m_owner(owner), m_index(index) {}
+        const_iterator(const ScriptLines *owner, std::size_t index) : m_owner(owner), m_index(index)
+        {
+        }
         const ScriptLines *m_owner = nullptr;
         std::size_t m_index = 0;
     };
@@ -140,8 +169,7 @@ private:
     // A long script's table is large memory of its own.
     using Table = std::vector<Stored, LargeAllocator<Stored>>;
 
-    template <class Range>
-    static Table ownedCopies(const Range &lines);
+    template <class Range> static Table ownedCopies(const Range &lines);
     static ScriptLines viewing(std::shared_ptr<const void> owner, std::string_view text);
 
     Table m_lines;

@@ -363,9 +363,13 @@ TEST_F(LayoutDialogTest, TheBackgroundIsTheFormsPaletteColourForThePalTemplateTo
         QString palLine; // the PAL template's line, its own dialog accepted unchanged
     };
     const Case cases[] = {
-        {true, {0, 0, 8}, QStringLiteral("@PAL(008,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);")},
+        {true,
+         {0, 0, 8},
+         QStringLiteral("@PAL(008,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);")},
         // Cancelled, the layout dialog writes nothing but the form keeps the colour.
-        {false, {15, 4, 0}, QStringLiteral("@PAL(F40,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);")},
+        {false,
+         {15, 4, 0},
+         QStringLiteral("@PAL(F40,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.palLine.toStdString());

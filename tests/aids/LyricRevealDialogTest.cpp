@@ -1,11 +1,11 @@
-#include "support/FormTestSupport.h"
 #include "core/MeterMaps.h"
 #include "core/RevealTestLines.h"
+#include "support/FormTestSupport.h"
 
 #include "aids/LyricRevealDialog.h"
 #include "form/CommandIds.h"
-#include "form/ScriptListView.h"
 #include "form/Playback.h"
+#include "form/ScriptListView.h"
 #include "form/VelkanView.h"
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"

@@ -4,8 +4,8 @@
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
 
-#include "support/FormTestSupport.h"
 #include "support/Actions.h"
+#include "support/FormTestSupport.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -54,8 +54,9 @@ TEST_F(TemplateMenuTest, EachFormStartsItsOwnColourAtBlack)
     EXPECT_EQ(next.paletteColour(), PaletteColour{});
     PaletteDialog::setNextAnswer(true);
     test::triggerAction(&next, "actionTemplatePAL");
-    EXPECT_EQ(next.lineEdit()->text(),
-              QStringLiteral("@PAL(000,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);"));
+    EXPECT_EQ(
+        next.lineEdit()->text(),
+        QStringLiteral("@PAL(000,000,000,000,000,000,000,000,000,000,000,000,000,000,000,000);"));
     EXPECT_EQ(view->paletteColour(), (PaletteColour{7, 7, 7}));
 }
 

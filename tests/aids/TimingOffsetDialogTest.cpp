@@ -3,8 +3,8 @@
 #include "form/Playback.h"
 #include "form/VelkanView.h"
 
-#include "support/FormTestSupport.h"
 #include "support/Actions.h"
+#include "support/FormTestSupport.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

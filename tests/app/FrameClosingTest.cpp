@@ -1,6 +1,6 @@
-#include "support/FormTestSupport.h"
 #include "../form/ManualClock.h"
 #include "midi/SmfBuilder.h"
+#include "support/FormTestSupport.h"
 
 #include "app/MainFrame.h"
 #include "form/CommandIds.h"

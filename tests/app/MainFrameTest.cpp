@@ -48,8 +48,9 @@ protected:
     {
         QStringList out;
         for (QAction *a : menu->actions())
-            out << (a->isSeparator() ? QStringLiteral("-")
-                                     : a->text() + QLatin1Char(':') + QString::number(a->data().toInt()));
+            out << (a->isSeparator()
+                        ? QStringLiteral("-")
+                        : a->text() + QLatin1Char(':') + QString::number(a->data().toInt()));
         return out;
     }
 
@@ -65,10 +66,12 @@ TEST_F(FrameTest, MenuBarInOrderWithIds)
     QStringList titles;
     for (QAction *a : frame->menuBar()->actions())
         titles << a->text();
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("編集(&E)"), QStringLiteral("設定(&S)"),
-                                   QStringLiteral("コマンド(&C)"), QStringLiteral("表示(&V)"),
-                                   QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
-    const auto menu = [&](const char *name) { return frame->findChild<QMenu *>(QString::fromLatin1(name)); };
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("編集(&E)"),
+                                   QStringLiteral("設定(&S)"), QStringLiteral("コマンド(&C)"),
+                                   QStringLiteral("表示(&V)"), QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
+    const auto menu = [&](const char *name) {
+        return frame->findChild<QMenu *>(QString::fromLatin1(name));
+    };
     EXPECT_EQ(describe(menu("fileMenu")), QStringList{QStringLiteral("Velkanの終了(&X):57665")});
     EXPECT_EQ(describe(menu("editMenu")),
               (QStringList{QStringLiteral("元に戻す(&U):0"), QStringLiteral("やり直し(&R):0")}));
@@ -76,11 +79,12 @@ TEST_F(FrameTest, MenuBarInOrderWithIds)
               (QStringList{QStringLiteral("歌詞表示位置の設定:32771"), QStringLiteral("-"),
                            QStringLiteral("歌詞の出現/消去方法:32792"), QStringLiteral("-"),
                            QStringLiteral("歌詞追い時間の調整:32791")}));
-    EXPECT_EQ(describe(menu("commandMenu")).join(QLatin1Char(' ')),
-              QStringLiteral("WMODE:32772 OFFSET:32786 WAIT:32773 LOCATE:32774 COLOR:32775 TON:32787 "
-                             "TCLS:32776 ESC:32788 SCROLL:32777 - GMODE:32778 GSCREEN:32779 GLINE:32780 "
-                             "GCIRCLE:32781 GON:32789 GCLS:32790 GMOVE:32782 - PAL:32783 FADE:32784 "
-                             "MAG:32785"));
+    EXPECT_EQ(
+        describe(menu("commandMenu")).join(QLatin1Char(' ')),
+        QStringLiteral("WMODE:32772 OFFSET:32786 WAIT:32773 LOCATE:32774 COLOR:32775 TON:32787 "
+                       "TCLS:32776 ESC:32788 SCROLL:32777 - GMODE:32778 GSCREEN:32779 GLINE:32780 "
+                       "GCIRCLE:32781 GON:32789 GCLS:32790 GMOVE:32782 - PAL:32783 FADE:32784 "
+                       "MAG:32785"));
     EXPECT_EQ(describe(menu("viewMenu")), QStringList{QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰ(&S):59393")});
     EXPECT_EQ(describe(menu("helpMenu")),
               (QStringList{QStringLiteral("Velkanのヘルプ(&H)...\tCtrl+H:32794"),
@@ -90,7 +94,8 @@ TEST_F(FrameTest, MenuBarInOrderWithIds)
 TEST_F(FrameTest, MenuCommandsReachTheForm)
 {
     int hits = 0;
-    for (int id : {int(cmd::LyricLayout), int(cmd::LyricReveal), int(cmd::TimingOffset), 32772, 32790}) {
+    for (int id :
+         {int(cmd::LyricLayout), int(cmd::LyricReveal), int(cmd::TimingOffset), 32772, 32790}) {
         // The menu item is the form's own action.
         test::replaceHandler(view()->action(id), [&hits] { ++hits; });
         for (QMenu *menu : frame->menuBar()->findChildren<QMenu *>()) {
@@ -105,9 +110,10 @@ TEST_F(FrameTest, MenuCommandsReachTheForm)
 
 TEST_F(FrameTest, EveryCommandOfTheFormHasAHandler)
 {
-    std::vector<int> ids = {cmd::MidiLoad, cmd::LyricsLoad, cmd::WrdSave, cmd::Start, cmd::Pause, cmd::End,
-                            cmd::Change, cmd::Delete, cmd::Overwrite, cmd::Insert, cmd::LyricLayout,
-                            cmd::LyricReveal, cmd::TimingOffset, cmd::Help};
+    std::vector<int> ids = {cmd::MidiLoad,     cmd::LyricsLoad, cmd::WrdSave,     cmd::Start,
+                            cmd::Pause,        cmd::End,        cmd::Change,      cmd::Delete,
+                            cmd::Overwrite,    cmd::Insert,     cmd::LyricLayout, cmd::LyricReveal,
+                            cmd::TimingOffset, cmd::Help};
     for (int id = cmd::TemplateFirst; id <= cmd::TemplateLast; ++id)
         ids.push_back(id);
     for (int id : ids) {
@@ -130,8 +136,8 @@ TEST_F(FrameTest, StatusBarToggleKeepsItsPanes)
     QStringList names;
     for (QLabel *l : frame->indicators())
         names << l->text();
-    EXPECT_EQ(names, (QStringList{QStringLiteral("ｶﾅ"), QStringLiteral("CAP"), QStringLiteral("NUM"),
-                                  QStringLiteral("SCRL")}));
+    EXPECT_EQ(names, (QStringList{QStringLiteral("ｶﾅ"), QStringLiteral("CAP"),
+                                  QStringLiteral("NUM"), QStringLiteral("SCRL")}));
     EXPECT_EQ(frame->action(cmd::About)->statusTip(),
               QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示"));
 }
@@ -162,21 +168,23 @@ TEST_F(FrameTest, TitleNamesTheSongAndMarksAChangedScript)
 TEST_F(FrameTest, AcceleratorsWorkInEveryFocus)
 {
     std::map<int, int> hits;
-    for (int id : {int(cmd::Start), int(cmd::Pause), int(cmd::End), int(cmd::Delete), int(cmd::Overwrite),
-                   int(cmd::Insert)})
+    for (int id : {int(cmd::Start), int(cmd::Pause), int(cmd::End), int(cmd::Delete),
+                   int(cmd::Overwrite), int(cmd::Insert)})
         test::replaceHandler(view()->action(id), [&hits, id] { ++hits[id]; });
-    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_S, cmd::Start},  {Qt::Key_P, cmd::Pause},
-                                            {Qt::Key_E, cmd::End},    {Qt::Key_D, cmd::Delete},
+    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_S, cmd::Start},     {Qt::Key_P, cmd::Pause},
+                                            {Qt::Key_E, cmd::End},       {Qt::Key_D, cmd::Delete},
                                             {Qt::Key_O, cmd::Overwrite}, {Qt::Key_I, cmd::Insert}};
-    QWidget *focuses[] = {view()->listView(), view()->lineEdit(), view()->helpPanel(), view()->barBox(),
-                          view()->beatBox()};
+    QWidget *focuses[] = {view()->listView(), view()->lineEdit(), view()->helpPanel(),
+                          view()->barBox(), view()->beatBox()};
     for (QWidget *focus : focuses) {
         focus->setFocus();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return focus->hasFocus(); })) << focus->objectName().toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return focus->hasFocus(); }))
+            << focus->objectName().toStdString();
         for (const auto &[key, id] : keys) {
             const int before = hits[id];
             QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier);
-            EXPECT_EQ(hits[id], before + 1) << focus->objectName().toStdString() << " Ctrl+" << char(key);
+            EXPECT_EQ(hits[id], before + 1)
+                << focus->objectName().toStdString() << " Ctrl+" << char(key);
             focus->setFocus();
         }
     }

@@ -39,11 +39,13 @@ Made randomChange(Fixture &f, std::mt19937 &rng)
 {
     ScriptDocument &d = f.document;
     const int n = d.list().count();
-    const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const auto pick = [&](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
     const auto line = [&] {
         // Bytes a script may hold: Shift-JIS pairs, CR, NUL, nothing at all.
-        static const std::string kLines[] = {"@WAIT(1,0);", "\x89\xCC", "", std::string("a\0b", 3),
-                                             "x\r", "@END();"};
+        static const std::string kLines[] = {"@WAIT(1,0);",          "\x89\xCC", "",
+                                             std::string("a\0b", 3), "x\r",      "@END();"};
         return std::string(kLines[pick(0, 5)]) + std::to_string(pick(0, 9));
     };
     const int before = d.undoStack()->index();
@@ -59,8 +61,8 @@ Made randomChange(Fixture &f, std::mt19937 &rng)
         d.removeLines(pick(-1, n), pick(0, 3), kStep, pick(-1, n - 1));
         break;
     case 3:
-        d.replaceLine(pick(-1, n), pick(0, 3) == 0 && n > 0 ? ScriptLine(d.list().at(0)) : line(), kStep,
-                      ScriptDocument::kKeepSelection);
+        d.replaceLine(pick(-1, n), pick(0, 3) == 0 && n > 0 ? ScriptLine(d.list().at(0)) : line(),
+                      kStep, ScriptDocument::kKeepSelection);
         break;
     case 4: {
         std::vector<std::pair<int, ScriptLine>> lines;
@@ -160,7 +162,10 @@ TEST(ScriptDocument, ChangesThatChangeNothingMakeNoStep)
         {"no such line", [](ScriptDocument &d) { d.replaceLine(7, "z", kStep, 0); }},
         {"nothing to remove", [](ScriptDocument &d) { d.removeLines(2, 5, kStep, 0); }},
         {"no lines to insert", [](ScriptDocument &d) { d.insertLines(0, {}, kStep); }},
-        {"all unchanged", [](ScriptDocument &d) { d.replaceLines({{0, "a"}, {1, "b"}, {9, "x"}}, kStep); }},
+        {"all unchanged",
+         [](ScriptDocument &d) {
+             d.replaceLines({{0, "a"}, {1, "b"}, {9, "x"}}, kStep);
+         }},
         {"empty session", [](ScriptDocument &d) { const ScriptDocument::Session s(d, kStep); }},
     };
     for (const Case &c : cases) {

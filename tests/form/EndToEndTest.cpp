@@ -1,8 +1,8 @@
 // The author's whole road with the real sequencer (FluidSynth, file driver):
 // load the demo song and its lyrics, play, tap the space bar, save.
+#include "midi/TimingSongs.h"
 #include "support/Actions.h"
 #include "support/FormTestSupport.h"
-#include "midi/TimingSongs.h"
 
 #include "form/CommandIds.h"
 #include "form/Playback.h"
@@ -35,7 +35,8 @@ TEST_F(EndToEndTest, TapLyricsAlongTheDemoSongAndSave)
     view.show();
     FileDialog::setNextFileName(kExamples + QStringLiteral("/demo.mid"));
     test::triggerAction(&view, "actionMidiLoad");
-    ASSERT_TRUE(MessageBox::shownTexts().isEmpty()) << MessageBox::shownTexts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(MessageBox::shownTexts().isEmpty())
+        << MessageBox::shownTexts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(view.scriptList().lines(),
               (std::vector<ScriptLine>{"dT:0 Mean4:4", "dT:0 Tempo:500", "dT:32 Tempo:625"}));
     EXPECT_EQ(view.barCountLabel()->text(), QStringLiteral("/17"));
@@ -51,7 +52,8 @@ TEST_F(EndToEndTest, TapLyricsAlongTheDemoSongAndSave)
 
     // Tap the first lyric on bar 1 and the second as bar 2 begins.
     QTest::keyClick(list, Qt::Key_Space);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.barBox()->text() == QStringLiteral("2"); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return view.barBox()->text() == QStringLiteral("2"); }, 5000));
     QTest::keyClick(list, Qt::Key_Space);
     test::triggerAction(&view, "actionEnd");
 
@@ -149,7 +151,8 @@ TEST_P(TapAlongTest, EveryStampIsTheBeatTheSequencerIsPlaying)
     ASSERT_GE(taps.size(), 8u);
     int exact = 0;
     for (std::size_t k = 0; k < taps.size(); ++k) {
-        SCOPED_TRACE("tap " + std::to_string(k) + " at sixteenth " + std::to_string(taps[k].sixteenth));
+        SCOPED_TRACE("tap " + std::to_string(k) + " at sixteenth " +
+                     std::to_string(taps[k].sixteenth));
         const BeatPlace beat = beatOfSixteenth(taps[k].sixteenth);
         const std::string expected = *lyricFollowLine(BarBeat{beat.bar, beat.beat});
         const std::string stamped(view.scriptList().text(static_cast<int>(4 + 2 * k)));
@@ -159,7 +162,8 @@ TEST_P(TapAlongTest, EveryStampIsTheBeatTheSequencerIsPlaying)
         } else {
             // The device moved on during the press: this beat or the next.
             const BeatPlace next = timeline->beatAt(beat.endTick);
-            EXPECT_TRUE(stamped == expected || stamped == *lyricFollowLine(BarBeat{next.bar, next.beat}))
+            EXPECT_TRUE(stamped == expected ||
+                        stamped == *lyricFollowLine(BarBeat{next.bar, next.beat}))
                 << stamped;
         }
     }
@@ -171,8 +175,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TapSong{"test03", {}, QStringLiteral("music21-testPrimitive/test03.mid"), 9},
         TapSong{"test09", {}, QStringLiteral("music21-testPrimitive/test09.mid"), 9},
-        TapSong{"Schubert", {}, QStringLiteral("pedrolcl-dmidiplayer-examples/Schubert_Standchen.mid"), 15},
-        TapSong{"ClaireDeLune", {}, QStringLiteral("tonejs-midi-test-files/debussy_claire_de_lune.mid"), 12},
+        TapSong{"Schubert",
+                {},
+                QStringLiteral("pedrolcl-dmidiplayer-examples/Schubert_Standchen.mid"),
+                15},
+        TapSong{"ClaireDeLune",
+                {},
+                QStringLiteral("tonejs-midi-test-files/debussy_claire_de_lune.mid"),
+                12},
         TapSong{"TempoAndMeterInsideBars", velkan::test::tempoAndMeterInsideBars(), {}, 7},
         TapSong{"LateTempoAndSignature", velkan::test::lateTempoAndSignature(), {}, 8}),
     [](const ::testing::TestParamInfo<TapSong> &test) { return std::string(test.param.name); });

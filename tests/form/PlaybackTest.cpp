@@ -1,6 +1,6 @@
-#include "support/FormTestSupport.h"
 #include "ManualClock.h"
 #include "midi/SmfBuilder.h"
+#include "support/FormTestSupport.h"
 
 #include "form/CommandIds.h"
 #include "form/Playback.h"
@@ -9,10 +9,10 @@
 #include "platform/FakeSequencer.h"
 #include "support/Actions.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QAction>
 #include <QTest>
 
 using namespace velkan;
@@ -52,8 +52,10 @@ protected:
     QString song(int numerator, int exponent, std::int32_t lengthSixteenths)
     {
         TrackBuilder t;
-        t.tempo(0, kHalfSecond).timeSignature(0, numerator, exponent).note(0, 60).endOfTrack(
-            static_cast<std::uint32_t>(lengthSixteenths) * 120);
+        t.tempo(0, kHalfSecond)
+            .timeSignature(0, numerator, exponent)
+            .note(0, 60)
+            .endOfTrack(static_cast<std::uint32_t>(lengthSixteenths) * 120);
         device->setSongLength(lengthSixteenths);
         return writeTemp(QStringLiteral("song.mid"), velkan::test::smf(480, {t}));
     }
@@ -95,8 +97,8 @@ TEST_F(PlaybackTest, MidiLoadShowsTheSongsTiming)
     view->document().setModified(false);
     const QString path = song(4, 2, 640);
     load(path);
-    EXPECT_EQ(FileDialog::lastFilters(),
-              (QStringList{QStringLiteral("MIDIﾌｧｲﾙ(*.RMI;*.MID)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
+    EXPECT_EQ(FileDialog::lastFilters(), (QStringList{QStringLiteral("MIDIﾌｧｲﾙ(*.RMI;*.MID)"),
+                                                      QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
     EXPECT_EQ(view->scriptList().lines(),
               (std::vector<ScriptLine>{"dT:0 Tempo:500", "dT:0 Mean4:4"}));
     EXPECT_FALSE(view->document().isModified());
@@ -130,7 +132,8 @@ TEST_F(PlaybackTest, ARejectedSongChangesNothing)
         bool notMidi;        // the reader cannot open it
         const char *refusal; // the device refuses it
     };
-    for (const Case c : {Case{"a folder", true, nullptr}, Case{"refused by the device", false, "再生できません"}}) {
+    for (const Case c : {Case{"a folder", true, nullptr},
+                         Case{"refused by the device", false, "再生できません"}}) {
         SCOPED_TRACE(c.name);
         const QString good = song(4, 2, 640);
         load(good);
@@ -209,7 +212,7 @@ TEST_F(PlaybackTest, PauseAndResumeAtTheStartOfTheBeat)
 {
     load(song(4, 2, 640));
     test::triggerAction(view, "actionStart");
-    device->setPosition(74);  // bar 5, beat 3, half a beat in
+    device->setPosition(74); // bar 5, beat 3, half a beat in
     test::triggerAction(view, "actionPause");
     EXPECT_FALSE(playback->isTimerRunning());
     EXPECT_TRUE(playback->isPerforming());
@@ -228,7 +231,7 @@ TEST_F(PlaybackTest, ResumeInThreeFourSeeksTheBeatNotFourQuartersABar)
 {
     load(song(3, 2, 1200));
     test::triggerAction(view, "actionStart");
-    device->setPosition(4 * 3 * 4 + 4);  // bar 5, beat 2 of a 3/4 song
+    device->setPosition(4 * 3 * 4 + 4); // bar 5, beat 2 of a 3/4 song
     test::triggerAction(view, "actionPause");
     test::triggerAction(view, "actionStart");
     EXPECT_EQ(bar(), QStringLiteral("5"));
@@ -261,7 +264,7 @@ TEST_F(PlaybackTest, EndThenStartPlaysFromTheTop)
     test::triggerAction(view, "actionEnd");
     EXPECT_FALSE(playback->isPerforming());
     EXPECT_FALSE(playback->isTimerRunning());
-    EXPECT_EQ(bar(), QStringLiteral("3"));  // the displays stay
+    EXPECT_EQ(bar(), QStringLiteral("3")); // the displays stay
     test::triggerAction(view, "actionStart");
     EXPECT_EQ(bar(), QStringLiteral("1"));
     EXPECT_EQ(beat(), QStringLiteral("1"));
@@ -340,8 +343,9 @@ TEST_F(PlaybackTest, UndoDuringPlaybackRemovesTheLastStamp)
     QTest::keyClick(view->listView(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(playback->isPerforming());
     EXPECT_TRUE(playback->isTimerRunning());
-    EXPECT_EQ(view->scriptList().lines(),
-              (std::vector<ScriptLine>{"h0", "h1", "h2", "h3", "@WAIT(3,0);", "lyric", "next", "last"}));
+    EXPECT_EQ(
+        view->scriptList().lines(),
+        (std::vector<ScriptLine>{"h0", "h1", "h2", "h3", "@WAIT(3,0);", "lyric", "next", "last"}));
     // The caret is back where the taken-back tap found it.
     EXPECT_EQ(view->selectedIndex(), 6);
     play(500.0);
@@ -389,7 +393,7 @@ TEST_F(PlaybackTest, PausedBoxesShowThePausedBeatOverQueuedUpdates)
     load(song(4, 2, 640));
     test::triggerAction(view, "actionStart");
     clock->advanceMs(500, [this] { return playback->isTimerRunning(); }); // beat 2, queued
-    clock->jump(std::chrono::milliseconds(600));                           // beat 3, no tick yet
+    clock->jump(std::chrono::milliseconds(600));                          // beat 3, no tick yet
     test::triggerAction(view, "actionPause");
     QCoreApplication::processEvents();
     EXPECT_EQ(bar(), QStringLiteral("1"));
@@ -413,13 +417,15 @@ TEST_F(PlaybackTest, MidiLoadDuringPerformanceEndsItFirst)
 {
     load(song(4, 2, 640));
     test::triggerAction(view, "actionStart");
-    view->document().insertLine(-1, "tapped", {}, ScriptDocument::kKeepSelection);  // the author's work since the load
+    view->document().insertLine(-1, "tapped", {},
+                                ScriptDocument::kKeepSelection); // the author's work since the load
     device->clearCalls();
     MessageBox::setNextAnswer(MessageBox::Discard);
     load(song(3, 2, 120));
     EXPECT_EQ(MessageBox::shownTexts().size(), 1);
     EXPECT_FALSE(playback->isPerforming());
-    EXPECT_EQ(device->ops(), (std::vector<Op>{Op::Check, Op::Stop, Op::Close, Op::Open, Op::Length}));
+    EXPECT_EQ(device->ops(),
+              (std::vector<Op>{Op::Check, Op::Stop, Op::Close, Op::Open, Op::Length}));
     EXPECT_EQ(view->barCountLabel()->text(), QStringLiteral("/11"));
 
     // Cancel at the question: nothing changes.
@@ -454,7 +460,8 @@ TEST_F(PlaybackTest, PositionBarOnlyActsOnDragAndRelease)
     bar->setSliderDown(true);
     bar->setSliderPosition(101);
     bar->setSliderDown(false);
-    EXPECT_EQ(device->ops(), (std::vector<Op>{Op::Stop, Op::Seek, Op::Position, Op::Seek, Op::Play}));
+    EXPECT_EQ(device->ops(),
+              (std::vector<Op>{Op::Stop, Op::Seek, Op::Position, Op::Seek, Op::Play}));
     EXPECT_EQ(device->calls()[3].argument, 100);
     EXPECT_EQ(bar->value(), 101);
     EXPECT_EQ(playback->beat(), (BarBeat{7, 2}));

@@ -115,15 +115,17 @@ TEST_F(UndoTest, EveryCommandIsOneStepBackAndForth)
         EXPECT_EQ(lines(), before);
         EXPECT_EQ(view->selectedIndex(), 1);
         EXPECT_EQ(view->document().isModified(), c.load);
-        EXPECT_EQ(view->redoAction()->text(), QString::fromUtf16(c.undoText)
-                                                  .replace(QStringLiteral("元に戻す"), QStringLiteral("やり直し"))
-                                                  .replace(QStringLiteral("(&U)"), QStringLiteral("(&R)")));
+        EXPECT_EQ(view->redoAction()->text(),
+                  QString::fromUtf16(c.undoText)
+                      .replace(QStringLiteral("元に戻す"), QStringLiteral("やり直し"))
+                      .replace(QStringLiteral("(&U)"), QStringLiteral("(&R)")));
 
         press(Qt::Key_Y, Qt::ControlModifier);
         EXPECT_EQ(lines(), after);
         EXPECT_EQ(view->selectedIndex(), selectedAfter);
         EXPECT_NE(view->document().isModified(), c.load);
-        press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); // the other redo key: nothing left
+        press(Qt::Key_Z,
+              Qt::ControlModifier | Qt::ShiftModifier); // the other redo key: nothing left
         EXPECT_EQ(lines(), after);
         press(Qt::Key_Z, Qt::ControlModifier);
         press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);

@@ -50,11 +50,12 @@ TEST_F(ViewTest, ResizeMovesOnlyTheBottomControls)
     const int groupH = view->findChild<QGroupBox *>(QStringLiteral("fileGroup"))->height();
     const QRect startButton = view->control(cmd::Start)->geometry();
 
-    for (const QSize size : {QSize(500, 600), QSize(500, 700), QSize(900, 700), QSize(450, 400),
-                             QSize(450, 650)}) {
+    for (const QSize size :
+         {QSize(500, 600), QSize(500, 700), QSize(900, 700), QSize(450, 400), QSize(450, 650)}) {
         view->resize(size);
         const int cy = size.height();
-        EXPECT_EQ(view->helpPanel()->geometry(), QRect(12, cy - help.height() - 1, help.width(), help.height()));
+        EXPECT_EQ(view->helpPanel()->geometry(),
+                  QRect(12, cy - help.height() - 1, help.width(), help.height()));
         EXPECT_EQ(view->lineEdit()->geometry(),
                   QRect(12, cy - help.height() - edit.height() - 2, edit.width(), edit.height()));
         const QRect list = view->listView()->geometry();
@@ -126,7 +127,7 @@ TEST_F(ViewTest, OverwriteWithEmptyBoxEmptiesTheLine)
 TEST_F(ViewTest, DeleteSelectsTheFollowingLineOrNone)
 {
     fill({"a", "b", "c"});
-    test::triggerAction(view, "actionDelete");  // nothing selected: nothing happens
+    test::triggerAction(view, "actionDelete"); // nothing selected: nothing happens
     EXPECT_EQ(lines().size(), 3u);
 
     view->selectLine(1);
@@ -134,7 +135,7 @@ TEST_F(ViewTest, DeleteSelectsTheFollowingLineOrNone)
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a", "c"}));
     EXPECT_EQ(view->selectedIndex(), 1);
 
-    test::triggerAction(view, "actionDelete");  // the last line: nothing left selected
+    test::triggerAction(view, "actionDelete"); // the last line: nothing left selected
     EXPECT_EQ(lines(), (std::vector<ScriptLine>{"a"}));
     EXPECT_EQ(view->selectedIndex(), -1);
 }
@@ -231,8 +232,8 @@ TEST_F(ViewTest, LoadAddsHeaderAndSaveWritesCrLf)
     const QString lyrics = writeTemp(QStringLiteral("song.txt"), "A\nB\n");
     FileDialog::setNextFileName(lyrics);
     test::triggerAction(view, "actionLyricsLoad");
-    EXPECT_EQ(FileDialog::lastFilters(),
-              (QStringList{QStringLiteral("TXT/WRDﾌｧｲﾙ(*.TXT;*.WRD)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
+    EXPECT_EQ(FileDialog::lastFilters(), (QStringList{QStringLiteral("TXT/WRDﾌｧｲﾙ(*.TXT;*.WRD)"),
+                                                      QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
     ASSERT_EQ(lines().size(), 7u);
     EXPECT_EQ(lines()[4], "A");
     EXPECT_EQ(view->selectedIndex(), -1);
@@ -241,8 +242,8 @@ TEST_F(ViewTest, LoadAddsHeaderAndSaveWritesCrLf)
     const QString out = m_dir.filePath(QStringLiteral("song.wrd"));
     FileDialog::setNextFileName(out);
     test::triggerAction(view, "actionWrdSave");
-    EXPECT_EQ(FileDialog::lastFilters(),
-              (QStringList{QStringLiteral("WRDﾌｧｲﾙ(*.WRD)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
+    EXPECT_EQ(FileDialog::lastFilters(), (QStringList{QStringLiteral("WRDﾌｧｲﾙ(*.WRD)"),
+                                                      QStringLiteral("すべてのﾌｧｲﾙ (*.*)")}));
     EXPECT_EQ(readFile(out), joinScriptLines(lines()));
     EXPECT_TRUE(MessageBox::shownTexts().isEmpty());
 }
@@ -257,7 +258,10 @@ TEST_F(ViewTest, FailedLoadKeepsTheList)
 
     // A file the memory cannot hold: said, and the list kept.
     struct NoMemory : FileSystem {
-        ReadStatus readAll(const std::string &, ByteBlock &) const override { throw std::bad_alloc(); }
+        ReadStatus readAll(const std::string &, ByteBlock &) const override
+        {
+            throw std::bad_alloc();
+        }
     } noMemory;
     FileSystem::setCurrent(&noMemory);
     MessageBox::clearShown();
@@ -280,9 +284,11 @@ TEST_F(ViewTest, SaveIntoMissingFolderSaysSo)
     const QString target = m_dir.filePath(QStringLiteral("no/such/dir/out.wrd"));
     FileDialog::setNextFileName(target);
     test::triggerAction(view, "actionWrdSave");
-    EXPECT_EQ(MessageBox::shownTexts(),
-              QStringList{QStringLiteral("WRDファイルが開けません\n") + target +
-                          QStringLiteral("\nファイルを書き込み用に開けませんでした (フォルダーがありません)")});
+    EXPECT_EQ(
+        MessageBox::shownTexts(),
+        QStringList{
+            QStringLiteral("WRDファイルが開けません\n") + target +
+            QStringLiteral("\nファイルを書き込み用に開けませんでした (フォルダーがありません)")});
 }
 
 TEST_F(ViewTest, LoadAsksBeforeDiscardingChanges)

@@ -139,8 +139,8 @@ TEST_P(FailingSaveTest, OldFileWholeMessageClearListUnchanged)
     test::triggerAction(&view, "actionWrdSave");
     FileSystem::setCurrent(nullptr);
 
-    EXPECT_EQ(MessageBox::shownTexts(),
-              QStringList{QString::fromUtf8(c.message) + u'\n' + target + u'\n' + QString::fromUtf8(c.what)});
+    EXPECT_EQ(MessageBox::shownTexts(), QStringList{QString::fromUtf8(c.message) + u'\n' + target +
+                                                    u'\n' + QString::fromUtf8(c.what)});
     if (c.missingFolder)
         EXPECT_FALSE(QFileInfo::exists(target));
     else

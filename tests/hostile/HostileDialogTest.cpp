@@ -1,8 +1,8 @@
 // Both lyric dialogs opened over hostile scripts: they copy the script, write
 // their lines into both lists at once, and what they leave saves and loads
 // back unchanged.
-#include "support/Actions.h"
 #include "HostileScripts.h"
+#include "support/Actions.h"
 #include "support/FormTestSupport.h"
 #include "support/ItemClicks.h"
 

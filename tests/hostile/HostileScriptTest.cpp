@@ -1,8 +1,8 @@
 // Scripts no author means to write, through the whole form: load, edit with
 // every line-editing command, save, load again. The lines must survive
 // byte for byte, whatever the bytes.
-#include "support/Actions.h"
 #include "HostileScripts.h"
+#include "support/Actions.h"
 #include "support/FormTestSupport.h"
 
 #include "form/CommandIds.h"

@@ -65,9 +65,10 @@ TEST(BeatClockRun, ReadsTheSongAtAnyMoment)
         std::int64_t at;
         BeatPlace beat;
     };
-    for (const Case &c : {Case{ms(999), {1, 1, 0, q(1)}}, Case{ms(1000), {1, 1, 0, q(1)}},
-                          Case{ms(2500) - 1, {1, 3, q(2), q(3)}}, Case{ms(2500), {1, 4, q(3), q(4)}},
-                          Case{ms(3000), {2, 1, q(4), q(5)}}, Case{ms(3375), {2, 2, q(5), q(6)}}}) {
+    for (const Case &c :
+         {Case{ms(999), {1, 1, 0, q(1)}}, Case{ms(1000), {1, 1, 0, q(1)}},
+          Case{ms(2500) - 1, {1, 3, q(2), q(3)}}, Case{ms(2500), {1, 4, q(3), q(4)}},
+          Case{ms(3000), {2, 1, q(4), q(5)}}, Case{ms(3375), {2, 2, q(5), q(6)}}}) {
         SCOPED_TRACE(c.at);
         EXPECT_EQ(clock.beatAt(c.at), c.beat);
     }

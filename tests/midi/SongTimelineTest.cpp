@@ -68,7 +68,8 @@ TEST(SongTimelineTime, ManyTempoEventsMatchATickByTickSum)
     std::int64_t tick = 0;
     for (int i = 0; i < 900; ++i) {
         tick += std::uniform_int_distribution<int>(0, 300)(rng);
-        tempos.push_back({tick, std::uniform_int_distribution<std::uint32_t>(200000, 1500000)(rng)});
+        tempos.push_back(
+            {tick, std::uniform_int_distribution<std::uint32_t>(200000, 1500000)(rng)});
     }
     const SongTimeline t(kDiv, tempos);
     std::vector<std::uint32_t> usOfTick(static_cast<std::size_t>(tick + 1000), 500000);
@@ -108,10 +109,7 @@ TEST(SongTimelineBars, BarLinesFollowThePlayersRule)
          kDiv,
          {{0, 4, 2}, {q(6), 3, 2}},
          {0, q(4), q(8), q(11), q(14)}},
-        {"late first signature: 4/4 until then",
-         kDiv,
-         {{q(4), 3, 2}},
-         {0, q(4), q(7), q(10)}},
+        {"late first signature: 4/4 until then", kDiv, {{q(4), 3, 2}}, {0, q(4), q(7), q(10)}},
         {"late first signature inside a bar", kDiv, {{q(2), 3, 4}}, {0, q(4), q(4.75)}},
         {"two on tick 0: the last holds", kDiv, {{0, 4, 2}, {0, 3, 2}}, {0, q(3), q(6)}},
         {"two inside one bar: the last holds",
@@ -178,10 +176,10 @@ TEST(SongTimelineBars, PositionsAndTicksAsThePlayerReadsThem)
         MusicalPosition position;
         std::int64_t tickOfPosition; // the step's start
     };
-    for (const Case &c : {Case{0, {1, 0}, 0}, Case{q(2.25), {1, 108}, q(2.25)},
-                          Case{q(8), {3, 0}, q(8)}, Case{q(10.5), {3, 120}, q(10.5)},
-                          Case{q(11), {4, 0}, q(11)}, Case{q(11) + 9, {4, 0}, q(11)},
-                          Case{q(11) + 10, {4, 1}, q(11) + 10}}) {
+    for (const Case &c :
+         {Case{0, {1, 0}, 0}, Case{q(2.25), {1, 108}, q(2.25)}, Case{q(8), {3, 0}, q(8)},
+          Case{q(10.5), {3, 120}, q(10.5)}, Case{q(11), {4, 0}, q(11)},
+          Case{q(11) + 9, {4, 0}, q(11)}, Case{q(11) + 10, {4, 1}, q(11) + 10}}) {
         SCOPED_TRACE(c.tick);
         EXPECT_EQ(t.positionAt(c.tick), c.position);
         EXPECT_EQ(t.tickOf(c.position), c.tickOfPosition);
@@ -208,10 +206,13 @@ TEST(SongTimelineBars, SixteenthsAreTheSequencersUnit)
 TEST(SongTimelineFile, ReadsEveryTrackUpToItsEnd)
 {
     // Tempo map in track 1, a tempo and a meter in track 2, an event past End of Track.
-    const std::string format1 = test::smf(
-        kDiv, {TrackBuilder().tempo(0, 400000).timeSignature(0, 3, 2).endOfTrack(q(8)),
-               TrackBuilder().tempo(q(3), 250000).timeSignature(0, 4, 2).endOfTrack(0).tempo(
-                   q(1), 1000000)});
+    const std::string format1 =
+        test::smf(kDiv, {TrackBuilder().tempo(0, 400000).timeSignature(0, 3, 2).endOfTrack(q(8)),
+                         TrackBuilder()
+                             .tempo(q(3), 250000)
+                             .timeSignature(0, 4, 2)
+                             .endOfTrack(0)
+                             .tempo(q(1), 1000000)});
     const auto t = SongTimeline::fromSmf(format1);
     ASSERT_TRUE(t.has_value());
     EXPECT_EQ(t->division(), kDiv);

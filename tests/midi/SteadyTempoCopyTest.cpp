@@ -31,7 +31,8 @@ std::vector<std::vector<Played>> playedEvents(std::string_view smf)
         while (walker.next(e)) {
             if (e.kind == TrackWalker::Event::Kind::Meta && e.metaType == 0x51)
                 continue;
-            const char kind = e.kind == TrackWalker::Event::Kind::Meta ? static_cast<char>(e.metaType) : 0;
+            const char kind =
+                e.kind == TrackWalker::Event::Kind::Meta ? static_cast<char>(e.metaType) : 0;
             track.push_back({timeline->nanosAt(walker.tick()),
                              std::string{static_cast<char>(e.status), kind} + std::string(e.data)});
             if (kind == 0x2F)
@@ -72,7 +73,9 @@ TEST(SteadyTempoCopy, EveryEventPlaysAtItsExactTimeUnderOneTempo)
               .meta(200, 0x01, "lyric")
               .event(1, bytes({0xE0, 0, 0x40}))
               .endOfTrack(17)}},
-        {"the first tempo after tick 0", 480, {TrackBuilder().note(100, 60).tempo(860, 200000).note(5, 61).endOfTrack(1)}},
+        {"the first tempo after tick 0",
+         480,
+         {TrackBuilder().note(100, 60).tempo(860, 200000).note(5, 61).endOfTrack(1)}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,7 +95,8 @@ TEST(SteadyTempoCopy, EveryEventPlaysAtItsExactTimeUnderOneTempo)
         for (std::size_t t = 0; t < original.size(); ++t) {
             ASSERT_EQ(copied[t].size(), original[t].size()) << "track " << t;
             for (std::size_t i = 0; i < original[t].size(); ++i) {
-                EXPECT_EQ(copied[t][i].event, original[t][i].event) << "track " << t << " event " << i;
+                EXPECT_EQ(copied[t][i].event, original[t][i].event)
+                    << "track " << t << " event " << i;
                 EXPECT_NEAR(copied[t][i].nanos, original[t][i].nanos, steady::kNanosPerTick / 2)
                     << "track " << t << " event " << i;
             }
@@ -103,9 +107,9 @@ TEST(SteadyTempoCopy, EveryEventPlaysAtItsExactTimeUnderOneTempo)
 TEST(SteadyTempoCopy, TracksEndAtTheirEndOfTrack)
 {
     // Past End of Track nothing plays; a track without one gets it.
-    const std::string song = test::smf(
-        480, {TrackBuilder().note(0, 60).endOfTrack(480).note(480, 62),
-              TrackBuilder().note(960, 64)});
+    const std::string song =
+        test::smf(480, {TrackBuilder().note(0, 60).endOfTrack(480).note(480, 62),
+                        TrackBuilder().note(960, 64)});
     const auto copy = steadyTempoCopy(song, *SongTimeline::fromSmf(song));
     ASSERT_TRUE(copy);
     const auto tracks = playedEvents(*copy);
@@ -124,7 +128,8 @@ TEST(SteadyTempoCopy, WhatCannotBeCopiedFaithfullyIsPlayedAsItIs)
     };
     const Case cases[] = {
         {"a data byte without running status",
-         test::smf(96, {TrackBuilder().event(0, bytes({0xF0, 0})).event(0, bytes({0x40})).endOfTrack()})},
+         test::smf(
+             96, {TrackBuilder().event(0, bytes({0xF0, 0})).event(0, bytes({0x40})).endOfTrack()})},
         {"an event cut short", test::smf(96, {TrackBuilder().event(0, bytes({0x90, 60}))})},
         {"longer than the copy can count",
          test::smf(1, {TrackBuilder().tempo(0, 0xFFFFFF).note(1300, 60).endOfTrack()})},

@@ -17,9 +17,15 @@ inline std::string tempoAndMeterInsideBars()
 {
     constexpr std::uint32_t q = 480;
     TrackBuilder map;
-    map.tempo(0, 1000000).tempo(0, 300000).timeSignature(0, 1, 2).timeSignature(q, 4, 2)
-        .tempo(2 * q + q / 2, 250000).timeSignature(3 * q + q / 2, 3, 2)
-        .tempo(3 * q + 100, 350000).timeSignature(4 * q - 100, 3, 3).endOfTrack(10 * q);
+    map.tempo(0, 1000000)
+        .tempo(0, 300000)
+        .timeSignature(0, 1, 2)
+        .timeSignature(q, 4, 2)
+        .tempo(2 * q + q / 2, 250000)
+        .timeSignature(3 * q + q / 2, 3, 2)
+        .tempo(3 * q + 100, 350000)
+        .timeSignature(4 * q - 100, 3, 3)
+        .endOfTrack(10 * q);
     TrackBuilder notes;
     for (int i = 0; i < 28; ++i)
         notes.note(i == 0 ? 0 : q / 2, 60 + i % 12).event(q / 2, bytes({0x80, 60 + i % 12, 0}));
@@ -34,8 +40,11 @@ inline std::string lateTempoAndSignature()
 {
     constexpr std::uint32_t q = 480;
     TrackBuilder map;
-    map.tempo(2 * q + q / 2, 280000).timeSignature(3 * q + q / 2, 3, 2)
-        .timeSignature(14 * q + q / 4, 5, 3).tempo(q + q / 4, 330000).endOfTrack(12 * q);
+    map.tempo(2 * q + q / 2, 280000)
+        .timeSignature(3 * q + q / 2, 3, 2)
+        .timeSignature(14 * q + q / 4, 5, 3)
+        .tempo(q + q / 4, 330000)
+        .endOfTrack(12 * q);
     TrackBuilder notes;
     for (int i = 0; i < 34; ++i)
         notes.note(i == 0 ? 0 : q / 2, 60 + i % 12).event(q / 2, bytes({0x80, 60 + i % 12, 0}));

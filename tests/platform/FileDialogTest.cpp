@@ -18,7 +18,8 @@ TEST(FileDialog, FilterTextsNameTheirPatterns)
               (QStringList{QStringLiteral("*.TXT"), QStringLiteral("*.WRD")}));
     EXPECT_EQ(FileDialog::patternsOf(QStringLiteral("MIDIﾌｧｲﾙ(*.RMI;*.MID)")),
               (QStringList{QStringLiteral("*.RMI"), QStringLiteral("*.MID")}));
-    EXPECT_EQ(FileDialog::patternsOf(QStringLiteral("すべてのﾌｧｲﾙ (*.*)")), QStringList{QStringLiteral("*")});
+    EXPECT_EQ(FileDialog::patternsOf(QStringLiteral("すべてのﾌｧｲﾙ (*.*)")),
+              QStringList{QStringLiteral("*")});
 }
 
 TEST(FileDialog, FileListFollowsTheChosenFilter)
@@ -28,7 +29,8 @@ TEST(FileDialog, FileListFollowsTheChosenFilter)
         QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
 
     QFileDialog dialog;
-    const QStringList filters = {QStringLiteral("MIDIﾌｧｲﾙ(*.RMI;*.MID)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")};
+    const QStringList filters = {QStringLiteral("MIDIﾌｧｲﾙ(*.RMI;*.MID)"),
+                                 QStringLiteral("すべてのﾌｧｲﾙ (*.*)")};
     FileDialog::configure(dialog, filters);
     dialog.setDirectory(dir.path());
     auto *model = dialog.findChild<QFileSystemModel *>();
@@ -47,9 +49,11 @@ TEST(FileDialog, FileListFollowsTheChosenFilter)
         names.sort();
         return names;
     };
-    model->setNameFilterDisables(true);  // filtered-out files stay in the model, disabled
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(model->index(dir.path())) == 5; }, 5000));
-    EXPECT_EQ(shown(), (QStringList{QStringLiteral("SONG2.MID"), QStringLiteral("old.rmi"), QStringLiteral("song.mid")}));
+    model->setNameFilterDisables(true); // filtered-out files stay in the model, disabled
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return model->rowCount(model->index(dir.path())) == 5; }, 5000));
+    EXPECT_EQ(shown(), (QStringList{QStringLiteral("SONG2.MID"), QStringLiteral("old.rmi"),
+                                    QStringLiteral("song.mid")}));
 
     dialog.selectNameFilter(filters[1]);
     emit dialog.filterSelected(filters[1]);

@@ -22,7 +22,8 @@ TEST(ShiftJisCodec, DecodesOrdinaryText)
     EXPECT_EQ(ShiftJis::decode(bytes({0x82, 0xA0, 0x82, 0xA2})), QStringLiteral("あい"));
     EXPECT_EQ(ShiftJis::decode(bytes({0xB1})), QStringLiteral("ｱ"));
     EXPECT_EQ(ShiftJis::decode(bytes({0x81, 0x60})), QString(QChar(0xFF5E)));
-    EXPECT_EQ(*ShiftJis::encode(QStringLiteral("歌詞追い")), bytes({0x89, 0xCC, 0x8E, 0x8C, 0x92, 0xC7, 0x82, 0xA2}));
+    EXPECT_EQ(*ShiftJis::encode(QStringLiteral("歌詞追い")),
+              bytes({0x89, 0xCC, 0x8E, 0x8C, 0x92, 0xC7, 0x82, 0xA2}));
 }
 
 TEST(ShiftJisCodec, EveryTwoByteCodeRoundTrips)
@@ -35,7 +36,8 @@ TEST(ShiftJisCodec, EveryTwoByteCodeRoundTrips)
             const auto back = ShiftJis::encode(text);
             ASSERT_TRUE(back.has_value()) << std::hex << lead << " " << trail;
             ASSERT_EQ(*back, b) << std::hex << lead << " " << trail;
-            if (text.size() == 2 && text.at(1).unicode() >= 0xFE00 && text.at(1).unicode() <= 0xFE0F)
+            if (text.size() == 2 && text.at(1).unicode() >= 0xFE00 &&
+                text.at(1).unicode() <= 0xFE0F)
                 ++duplicates;
         }
     }
@@ -51,7 +53,8 @@ TEST(ShiftJisCodec, DuplicateCodesShowTheSameCharacter)
     EXPECT_EQ(nec.at(0), jis.at(0));
     EXPECT_NE(nec, jis);
     // IBM extension 0xFA4A and NEC row 13 0x8754 are both Roman numeral one.
-    EXPECT_EQ(ShiftJis::decode(bytes({0xFA, 0x4A})).at(0), ShiftJis::decode(bytes({0x87, 0x54})).at(0));
+    EXPECT_EQ(ShiftJis::decode(bytes({0xFA, 0x4A})).at(0),
+              ShiftJis::decode(bytes({0x87, 0x54})).at(0));
     EXPECT_EQ(*ShiftJis::encode(ShiftJis::decode(bytes({0xFA, 0x4A}))), bytes({0xFA, 0x4A}));
     EXPECT_EQ(*ShiftJis::encode(ShiftJis::decode(bytes({0x87, 0x54}))), bytes({0x87, 0x54}));
 }
@@ -69,7 +72,8 @@ TEST(ShiftJisCodec, AnyByteStringRoundTrips)
         ASSERT_EQ(*back, s);
     }
     // A lone lead byte at the end, and a lead byte before an invalid trail.
-    for (const std::string &s : {bytes({0x41, 0x82}), bytes({0x82, 0x0A, 0x41}), bytes({0x80, 0xA0, 0xFD, 0xFE, 0xFF})})
+    for (const std::string &s :
+         {bytes({0x41, 0x82}), bytes({0x82, 0x0A, 0x41}), bytes({0x80, 0xA0, 0xFD, 0xFE, 0xFF})})
         EXPECT_EQ(*ShiftJis::encode(ShiftJis::decode(s)), s);
 }
 
@@ -85,7 +89,7 @@ TEST(ShiftJisCodec, TextWithoutCodeIsRefused)
 {
     EXPECT_FALSE(ShiftJis::encode(QStringLiteral("caf\u00e9")).has_value());
     EXPECT_EQ(ShiftJis::firstUnencodable(QStringLiteral("ab\u00e9c")), QStringLiteral("\u00e9"));
-    EXPECT_FALSE(ShiftJis::encode(QString::fromUtf8("\xF0\x9F\x8E\xB5")).has_value());  // emoji
+    EXPECT_FALSE(ShiftJis::encode(QString::fromUtf8("\xF0\x9F\x8E\xB5")).has_value()); // emoji
     EXPECT_TRUE(ShiftJis::firstUnencodable(QStringLiteral("あいう")).isEmpty());
     // A stray variation selector after a character with a single code.
     EXPECT_FALSE(ShiftJis::encode(QStringLiteral("A\uFE00")).has_value());

@@ -53,7 +53,10 @@ TEST(ScriptText, LineEndsAndCtrlZ)
         {"no final end", "A\r\nB", {"A", "B"}},
         {"blank lines kept", "A\r\n\r\n\nB\r\n", {"A", "", "", "B"}},
         {"lone cr stays in the line", "A\rB\r\n", {"A\rB"}},
-        {"ctrl-z ends the text", "A\r\nB\x1A" "C\r\n", {"A", "B"}},
+        {"ctrl-z ends the text",
+         "A\r\nB\x1A"
+         "C\r\n",
+         {"A", "B"}},
         {"ctrl-z at a line start adds no line", "A\r\n\x1A\r\nB", {"A"}},
         {"tabs and trailing blanks stay", "\tA  \r\n", {"\tA  "}},
         {"nul bytes stay", std::string("A\0B\r\n", 5), {std::string("A\0B", 3)}},
@@ -129,7 +132,8 @@ TEST(ScriptFile, LongScriptsSaveByteForByte)
     // Lines that cross the save buffer's edges, and one longer than it.
     std::vector<ScriptLine> lines;
     for (int i = 0; i < 60000; ++i)
-        lines.push_back("@WAIT(" + std::to_string(i) + ",0);" + std::string(static_cast<std::size_t>(i % 37), 'x'));
+        lines.push_back("@WAIT(" + std::to_string(i) + ",0);" +
+                        std::string(static_cast<std::size_t>(i % 37), 'x'));
     lines.insert(lines.begin() + 30000, std::string(3u << 20, '\x82'));
     lines.emplace_back();
     TempDir dir;
@@ -195,7 +199,8 @@ TEST(ScriptFile, ReadsLargeFilesWhole)
         x = x * 1664525u + 1013904223u;
         bytes.push_back(static_cast<char>(x >> 24));
     }
-    for (const std::size_t size : {bytes.size(), std::size_t{8u << 20}, std::size_t{(8u << 20) + 1}}) {
+    for (const std::size_t size :
+         {bytes.size(), std::size_t{8u << 20}, std::size_t{(8u << 20) + 1}}) {
         const std::string path = dir.file("large.bin");
         writeFile(path, bytes.substr(0, size));
         ByteBlock read;
@@ -306,9 +311,9 @@ TEST(ScriptFile, FailedSaveLeavesOldFileWhole)
         Step step;
         SaveStatus expected;
     } cases[] = {
-        {Step::NotWritable, SaveStatus::CannotOpen},
-        {Step::Write, SaveStatus::WriteFailed},      {Step::Sync, SaveStatus::WriteFailed},
-        {Step::Close, SaveStatus::WriteFailed},      {Step::Rename, SaveStatus::WriteFailed},
+        {Step::NotWritable, SaveStatus::CannotOpen}, {Step::Write, SaveStatus::WriteFailed},
+        {Step::Sync, SaveStatus::WriteFailed},       {Step::Close, SaveStatus::WriteFailed},
+        {Step::Rename, SaveStatus::WriteFailed},
     };
     for (const auto &c : cases) {
         TempDir dir;
@@ -460,12 +465,14 @@ TEST(ScriptFile, AFailedSaveSaysWhatFailedAndNamesTheFile)
     };
     const Case cases[] = {
         {{SaveStatus::CannotOpen, Step::Open, EACCES, false},
-         "WRDファイルが開けません\n/m/a.wrd\nファイルを書き込み用に開けませんでした (アクセスが許可されていません)"},
+         "WRDファイルが開けません\n/m/a.wrd\nファイルを書き込み用に開けませんでした "
+         "(アクセスが許可されていません)"},
         {{SaveStatus::WriteFailed, Step::Write, ENOSPC, false},
          "WRDファイルの書き込みに失敗しました。元のファイルはそのまま残っています。\n/m/a.wrd\n"
          "書き込みに失敗しました (ディスクの空きがありません)"},
         {{SaveStatus::WriteFailed, Step::Sync, EIO, true},
-         "WRDファイルの書き込みに失敗しました。ファイルは途中までしか書かれていない可能性があります。\n"
+         "WRDファイルの書き込みに失敗しました。ファイルは途中までしか書かれていない可能性があります"
+         "。\n"
          "/m/a.wrd\nディスクへの書き出しに失敗しました (入出力エラーです)"},
         {{SaveStatus::WriteFailed, Step::Rename, 0, false},
          "WRDファイルの書き込みに失敗しました。元のファイルはそのまま残っています。\n/m/a.wrd\n"
@@ -484,7 +491,10 @@ TEST(ScriptFile, SaveIntoMissingFolderFailsBeforeWriting)
 TEST(ScriptFile, AFileTooLargeForMemoryIsRefused)
 {
     struct NoMemory : FileSystem {
-        ReadStatus readAll(const std::string &, ByteBlock &) const override { throw std::bad_alloc(); }
+        ReadStatus readAll(const std::string &, ByteBlock &) const override
+        {
+            throw std::bad_alloc();
+        }
     } noMemory;
     const LoadResult r = loadScriptFile("/any/huge.wrd", noMemory);
     EXPECT_EQ(r.status, LoadResult::Status::NoMemory);

@@ -26,7 +26,8 @@ TEST(ScriptLines, LoadedLinesViewTheTextAndEditsOwnTheirBytes)
     lines.replace(3, "new");
     lines.erase(0, 1);
     lines.push_back("@END();");
-    EXPECT_EQ(vec(lines), (std::vector<ScriptLine>{"@COLOR(32);", "lyric", "new", "@B", "@END();"}));
+    EXPECT_EQ(vec(lines),
+              (std::vector<ScriptLine>{"@COLOR(32);", "lyric", "new", "@B", "@END();"}));
 
     // Positions past the end are clipped, as the list asks.
     lines.insert(99, "tail");
@@ -43,9 +44,9 @@ TEST(ScriptLines, ALineMayBeEditedFromItsOwnBytes)
     lines.replace(1, lines[1].substr(2));
     lines.insert(0, lines[1]);
     lines.replace(2, lines[2]);
-    EXPECT_EQ(vec(lines), (std::vector<ScriptLine>{"line long enough to live outside any small buffer",
-                                                   "@WAIT(1,0);",
-                                                   "line long enough to live outside any small buffer"}));
+    EXPECT_EQ(vec(lines), (std::vector<ScriptLine>{
+                              "line long enough to live outside any small buffer", "@WAIT(1,0);",
+                              "line long enough to live outside any small buffer"}));
 }
 
 TEST(ScriptLines, CopiesAreIndependentAndOutliveTheOriginal)
@@ -75,7 +76,7 @@ TEST(ScriptLines, BytesAreKeptWhateverTheyAre)
     std::string text("@\0A\r\r\n\xFF\x81\n", 8);
     const ScriptLines lines = ScriptLines::fromText(text);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], std::string_view("@\0A\r", 4));  // a lone CR stays
+    EXPECT_EQ(lines[0], std::string_view("@\0A\r", 4)); // a lone CR stays
     EXPECT_EQ(lines[1], "\xFF\x81");
     EXPECT_TRUE(ScriptLines::fromText("").empty());
     EXPECT_TRUE(ScriptLines::fromText("\x1A@A\r\n").empty());
@@ -98,13 +99,19 @@ TEST(ScriptLines, LineMarksAreFoundAtEveryPosition)
             if (text[i] == '\n' || text[i] == '\x1A')
                 expected.push_back(i);
         }
-        forEachLineMark(text, [&](std::size_t i) { found.push_back(i); return true; });
+        forEachLineMark(text, [&](std::size_t i) {
+            found.push_back(i);
+            return true;
+        });
         ASSERT_EQ(found, expected) << round;
 
         // Stopping after the third mark.
         const std::size_t stopAfter = std::min<std::size_t>(3, expected.size());
         found.clear();
-        forEachLineMark(text, [&](std::size_t i) { found.push_back(i); return found.size() < 3; });
+        forEachLineMark(text, [&](std::size_t i) {
+            found.push_back(i);
+            return found.size() < 3;
+        });
         expected.resize(stopAfter);
         EXPECT_EQ(found, expected) << round;
     }

@@ -9,10 +9,22 @@ namespace {
 class Recorder : public ScriptListObserver {
 public:
     std::vector<std::string> log;
-    void aboutToInsert(int f, int n) override { log.push_back("+?" + std::to_string(f) + "," + std::to_string(n)); }
-    void inserted(int f, int n) override { log.push_back("+" + std::to_string(f) + "," + std::to_string(n)); }
-    void aboutToRemove(int f, int n) override { log.push_back("-?" + std::to_string(f) + "," + std::to_string(n)); }
-    void removed(int f, int n) override { log.push_back("-" + std::to_string(f) + "," + std::to_string(n)); }
+    void aboutToInsert(int f, int n) override
+    {
+        log.push_back("+?" + std::to_string(f) + "," + std::to_string(n));
+    }
+    void inserted(int f, int n) override
+    {
+        log.push_back("+" + std::to_string(f) + "," + std::to_string(n));
+    }
+    void aboutToRemove(int f, int n) override
+    {
+        log.push_back("-?" + std::to_string(f) + "," + std::to_string(n));
+    }
+    void removed(int f, int n) override
+    {
+        log.push_back("-" + std::to_string(f) + "," + std::to_string(n));
+    }
     void aboutToReset() override { log.push_back("reset?"); }
     void reset() override { log.push_back("reset"); }
     void changed(int i) override { log.push_back("=" + std::to_string(i)); }

@@ -2,9 +2,9 @@
 // runs: Start, Pause, End, thumb drags and releases, MIDI loads and lyric-follow
 // taps in random order against a timer ticking every 5 ms. Run under TSan
 // (./test.sh --tsan) this is the data-race check of the playback controller.
+#include "midi/SmfBuilder.h"
 #include "support/Actions.h"
 #include "support/FormTestSupport.h"
-#include "midi/SmfBuilder.h"
 
 #include "form/CommandIds.h"
 #include "form/Playback.h"

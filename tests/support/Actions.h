@@ -15,15 +15,13 @@ inline QAction *findAction(const QObject *root, const char *name)
     return root ? root->findChild<QAction *>(QString::fromLatin1(name)) : nullptr;
 }
 
-template <class T>
-QAction *findAction(const std::unique_ptr<T> &root, const char *name)
+template <class T> QAction *findAction(const std::unique_ptr<T> &root, const char *name)
 {
     return findAction(root.get(), name);
 }
 
 // Triggers the action; false when there is none of that name or it is disabled.
-template <class Root>
-bool triggerAction(const Root &root, const char *name)
+template <class Root> bool triggerAction(const Root &root, const char *name)
 {
     QAction *action = findAction(root, name);
     if (!action || !action->isEnabled())
@@ -36,7 +34,8 @@ bool triggerAction(const Root &root, const char *name)
 inline void replaceHandler(QAction *action, std::function<void()> handler)
 {
     QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
-    QObject::connect(action, &QAction::triggered, action, [handler = std::move(handler)] { handler(); });
+    QObject::connect(action, &QAction::triggered, action,
+                     [handler = std::move(handler)] { handler(); });
 }
 
 // Whether anything runs when the action is triggered.

@@ -2,7 +2,6 @@
 
 #include "midi/SmfBuilder.h"
 
-
 namespace velkan::test {
 namespace {
 

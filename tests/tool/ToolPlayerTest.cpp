@@ -40,17 +40,17 @@ std::string slowCopy(std::string smf)
         }
         return true;
     });
-    const std::string slow = bytes({int(kSlowTempo >> 16 & 0xFF), int(kSlowTempo >> 8 & 0xFF),
-                                    int(kSlowTempo & 0xFF)});
+    const std::string slow =
+        bytes({int(kSlowTempo >> 16 & 0xFF), int(kSlowTempo >> 8 & 0xFF), int(kSlowTempo & 0xFF)});
     for (const std::size_t at : tempoData)
         smf.replace(at, 3, slow);
     const std::size_t firstTrack = smf.find("MTrk");
     const std::string tempo = bytes({0, 0xFF, 0x51, 3}) + slow;
-    const std::uint32_t length = static_cast<std::uint32_t>(
-        static_cast<unsigned char>(smf[firstTrack + 4]) << 24 |
-        static_cast<unsigned char>(smf[firstTrack + 5]) << 16 |
-        static_cast<unsigned char>(smf[firstTrack + 6]) << 8 |
-        static_cast<unsigned char>(smf[firstTrack + 7]));
+    const std::uint32_t length =
+        static_cast<std::uint32_t>(static_cast<unsigned char>(smf[firstTrack + 4]) << 24 |
+                                   static_cast<unsigned char>(smf[firstTrack + 5]) << 16 |
+                                   static_cast<unsigned char>(smf[firstTrack + 6]) << 8 |
+                                   static_cast<unsigned char>(smf[firstTrack + 7]));
     smf.replace(firstTrack + 4, 4, be32(length + static_cast<std::uint32_t>(tempo.size())));
     smf.insert(firstTrack + 8, tempo);
     return smf;
@@ -62,8 +62,9 @@ std::vector<int> lyricSeconds(const std::string &song, int count)
 {
     const std::string cfg = fs::path(song).parent_path() / "tim.cfg";
     writeBytes(cfg, "soundfont /usr/share/sounds/sf2/default-GM.sf2\n");
-    const std::string command = "timidity -c '" + cfg + "' -Os -o null -s 22050 -Wd -idvt -t nocnv '" +
-                                song + "' 2>/dev/null";
+    const std::string command = "timidity -c '" + cfg +
+                                "' -Os -o null -s 22050 -Wd -idvt -t nocnv '" + song +
+                                "' 2>/dev/null";
     std::vector<int> seconds(static_cast<std::size_t>(count), -1);
     FILE *pipe = ::popen(command.c_str(), "r");
     if (!pipe)
@@ -211,13 +212,14 @@ TEST(ToolPlayer, ANewScriptsHeaderLeavesTheFirstBeatToTheLyrics)
 
 INSTANTIATE_TEST_SUITE_P(
     Songs, ToolPlayerTest,
-    ::testing::Values(PlayerSong{"test03", {}, "music21-testPrimitive/test03.mid", 40},
-                      PlayerSong{"test09", {}, "music21-testPrimitive/test09.mid", 40},
-                      PlayerSong{"Schubert", {}, "pedrolcl-dmidiplayer-examples/Schubert_Standchen.mid", 40},
-                      // 733 tempo events, far past the 200 the dT lines list
-                      PlayerSong{"ClaireDeLune", {}, "tonejs-midi-test-files/debussy_claire_de_lune.mid", 60},
-                      PlayerSong{"TempoAndMeterInsideBars", tempoAndMeterInsideBars(), "", 40},
-                      PlayerSong{"LateTempoAndSignature", lateTempoAndSignature(), "", 40}),
+    ::testing::Values(
+        PlayerSong{"test03", {}, "music21-testPrimitive/test03.mid", 40},
+        PlayerSong{"test09", {}, "music21-testPrimitive/test09.mid", 40},
+        PlayerSong{"Schubert", {}, "pedrolcl-dmidiplayer-examples/Schubert_Standchen.mid", 40},
+        // 733 tempo events, far past the 200 the dT lines list
+        PlayerSong{"ClaireDeLune", {}, "tonejs-midi-test-files/debussy_claire_de_lune.mid", 60},
+        PlayerSong{"TempoAndMeterInsideBars", tempoAndMeterInsideBars(), "", 40},
+        PlayerSong{"LateTempoAndSignature", lateTempoAndSignature(), "", 40}),
     [](const ::testing::TestParamInfo<PlayerSong> &test) { return std::string(test.param.name); });
 
 } // namespace

@@ -26,7 +26,6 @@ struct ToolRun {
 // A scratch folder to run the tool in.
 class ToolDir : public TempDir {
 public:
-
     // Runs velkan-tool with args; stdinBytes, when given, is its standard input.
     ToolRun run(const std::vector<std::string> &args, const std::string *stdinBytes = nullptr) const
     {

@@ -1,7 +1,7 @@
 #include "aids/core/LyricReveal.h"
 
-#include "script/ShiftJisText.h"
 #include "aids/core/WaitReading.h"
+#include "script/ShiftJisText.h"
 
 #include <algorithm>
 
