@@ -44,7 +44,7 @@ class ScriptStep : public QUndoCommand {
 public:
     ScriptStep(ScriptDocument &document, const QString &what, int selectAfter)
         : QUndoCommand(what, document.m_session), m_document(document),
-          m_rowBefore(document.readSelection()), m_selectAfter(selectAfter),
+          m_rowBefore(document.readSelection()), m_rowAfter(selectAfter),
           m_inSession(document.m_session != nullptr)
     {
     }
@@ -59,8 +59,8 @@ public:
             return;
         }
         m_done = true;
-        if (m_selectAfter != ScriptDocument::kKeepSelection)
-            m_document.select(m_selectAfter);
+        if (m_rowAfter != ScriptDocument::kKeepSelection)
+            m_document.select(m_rowAfter);
         m_rowAfter = m_document.readSelection();
     }
 
@@ -78,8 +78,10 @@ protected:
 private:
     ScriptDocument &m_document;
     int m_rowBefore;
-    int m_rowAfter = -1;
-    int m_selectAfter;
+    // Until the first redo, the line to select then (or kKeepSelection);
+    // after it, the line that was selected. One field: a tap's step is kept
+    // for every tap, and this keeps it within the allocator's next size down.
+    int m_rowAfter;
     bool m_inSession;
     bool m_done = false;
 };
