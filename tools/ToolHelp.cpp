@@ -5,7 +5,7 @@ namespace velkan {
 std::optional<ToolCommand> toolCommandNamed(std::string_view word)
 {
     for (ToolCommand c : {ToolCommand::New, ToolCommand::Tempo, ToolCommand::Locate,
-                          ToolCommand::Clock, ToolCommand::Shift})
+                          ToolCommand::Clock, ToolCommand::Shift, ToolCommand::Trace})
         if (!word.empty() && word == toolCommandWord(c))
             return c;
     return std::nullopt;
@@ -24,6 +24,8 @@ std::string_view toolCommandWord(ToolCommand command)
         return "clock";
     case ToolCommand::Shift:
         return "shift";
+    case ToolCommand::Trace:
+        return "trace";
     case ToolCommand::None:
         break;
     }
@@ -34,7 +36,7 @@ std::string_view toolUsage(ToolCommand command)
 {
     switch (command) {
     case ToolCommand::None:
-        return "usage: velkan-tool COMMAND [ARGS...]   (new, tempo, locate, clock, shift)";
+        return "usage: velkan-tool COMMAND [ARGS...]   (new, tempo, locate, clock, shift, trace)";
     case ToolCommand::New:
         return "usage: velkan-tool new LYRICS [-o OUT]";
     case ToolCommand::Tempo:
@@ -45,6 +47,8 @@ std::string_view toolUsage(ToolCommand command)
         return "usage: velkan-tool clock SONG.mid MS [MS...]";
     case ToolCommand::Shift:
         return "usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]";
+    case ToolCommand::Trace:
+        return "usage: velkan-tool trace SCRIPT.wrd [--song SONG.mid]";
     }
     return {};
 }
@@ -65,12 +69,14 @@ Commands:
   clock SONG.mid MS [MS...]    the line a Space press MS ms after the start stamps
   shift STEPS IN [-o OUT] [--song SONG.mid]
                                move every @WAIT line by STEPS (-48 -24 -12 12 24 48)
+  trace SCRIPT.wrd [--song SONG.mid]
+                               what a WRD player shows, and at which tick
 
 Options:
   -h, --help                   this help; 'velkan-tool COMMAND --help' for one command
   --version                    the version
 
-A file name '-' stands for standard input (LYRICS, IN) or output (OUT).
+A file name '-' stands for standard input (LYRICS, IN, SCRIPT.wrd) or output (OUT).
 OUT is replaced atomically, as the editor saves; lines are bytes, never re-encoded
 (new alone converts UTF-8 and UTF-16 lyrics to Shift-JIS, as the editor loads them).
 Exit status: 0 done; 1 a file could not be read or written, or a song has
@@ -136,6 +142,27 @@ the song's start.
 
   -o, --output OUT   write OUT instead of standard output
   --song SONG.mid    measure bars by this song's meter
+)";
+    case ToolCommand::Trace:
+        return R"(usage: velkan-tool trace SCRIPT.wrd [--song SONG.mid]
+
+Reads SCRIPT.wrd as the WRD player TiMidity++ 2.14 reads it beside a song
+and prints what it shows, one event a line, in the order it shows them:
+  TICK text BYTES       lyric bytes as in the script (one character or
+                        |unit| at a time after @WMODE(n,1)), no closing ";"
+  TICK linefeed         the new line after a lyric without ";"
+  TICK locate COL ROW   @LOCATE, with @LOCATE(row;col) swapped
+  TICK color N          @COLOR
+  TICK pal N C1..C16    @PAL, palette N (0 without #n) and its 16 colours
+  TICK WORD NUMBERS     tcls, fade, fadestep, gcls, startup, ... likewise
+  TICK rem BYTES        a remark (also remark, esc, exec, path, pload, palchg)
+TICK is the song tick the player shows it at: bars and @WAIT steps (1/48
+of a quarter note) counted through the song's meter, 480 ticks a quarter
+and 4/4 bars without --song. A line is read as followed by CR LF; a
+Ctrl-Z ends the text. When a @WAIT names a bar before the first, the
+player never gets past it: the trace ends with "hang LINE" (from 1).
+
+  --song SONG.mid    count bars and ticks by this song
 )";
     }
     return {};

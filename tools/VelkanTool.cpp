@@ -6,6 +6,7 @@
 #include "midi/LyricFollow.h"
 #include "midi/MidiBytes.h"
 #include "midi/MidiReader.h"
+#include "player/PlayerReading.h"
 #include "script/LyricsFile.h"
 #include "script/Messages.h"
 #include "script/ScriptFile.h"
@@ -92,7 +93,7 @@ int VelkanTool::run(const std::vector<std::string> &args)
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     ToolOptions accepted;
     accepted.output = *command == ToolCommand::New || *command == ToolCommand::Shift;
-    accepted.song = *command == ToolCommand::Shift;
+    accepted.song = *command == ToolCommand::Shift || *command == ToolCommand::Trace;
     const ToolArgs parsed = parseToolArgs(rest, accepted);
     // --help wins over anything else on the line, as users expect.
     if (parsed.help) {
@@ -113,6 +114,8 @@ int VelkanTool::run(const std::vector<std::string> &args)
         return runClock(parsed);
     case ToolCommand::Shift:
         return runShift(parsed);
+    case ToolCommand::Trace:
+        return runTrace(parsed);
     case ToolCommand::None:
         break;
     }
@@ -270,6 +273,39 @@ int VelkanTool::runShift(const ToolArgs &args)
     m_err << "ずらした @WAIT 行: " << result.shifted
           << "、曲の先頭に止めた行: " << result.heldAtStart << '\n';
     return kExitOk;
+}
+
+int VelkanTool::runTrace(const ToolArgs &args)
+{
+    if (args.operands.size() != 1)
+        return usageError(ToolCommand::Trace,
+                          args.operands.empty() ? "SCRIPT.wrd missing" : "too many operands");
+    std::optional<LoadedSong> song;
+    if (args.song) {
+        song = loadSong(*args.song);
+        if (!song)
+            return kExitFailure;
+    }
+    std::string bytes;
+    if (!readInput(args.operands[0], bytes))
+        return kExitFailure;
+    const ScriptLines lines = splitScriptText(bytes);
+    const SongTimeline *timeline = song ? song->timeline.get() : nullptr;
+    const std::int64_t end = song ? timeline->tickOfSixteenth(song->length) : 0;
+    const PlayerReading reading = readAsPlayer(lines, timeline, end);
+    for (const PlayerEvent &e : reading.events) {
+        m_out << e.tick << ' ' << playerEventWord(e.kind);
+        if (!e.bytes.empty() || e.kind == PlayerEventKind::Text)
+            m_out << ' ' << e.bytes;
+        for (const int n : e.numbers)
+            m_out << ' ' << n;
+        m_out << '\n';
+    }
+    if (reading.hangsAtLine)
+        m_out << "hang " << *reading.hangsAtLine + 1 << '\n';
+    if (reading.overflowsAtLine)
+        m_out << "overflow " << *reading.overflowsAtLine + 1 << '\n';
+    return flushOut() ? kExitOk : kExitFailure;
 }
 
 int VelkanTool::usageError(ToolCommand command, std::string_view problem)

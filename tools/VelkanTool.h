@@ -35,6 +35,7 @@ private:
     int runLocate(const ToolArgs &args);
     int runClock(const ToolArgs &args);
     int runShift(const ToolArgs &args);
+    int runTrace(const ToolArgs &args);
 
     // A song as the editor loads it for playing: the reader's lines, its
     // timeline and its length in sixteenths as the device measures it.
