@@ -160,7 +160,8 @@ TICK is the song tick the player shows it at: bars and @WAIT steps (1/48
 of a quarter note) counted through the song's meter, 480 ticks a quarter
 and 4/4 bars without --song. A line is read as followed by CR LF; a
 Ctrl-Z ends the text. When a @WAIT names a bar before the first, the
-player never gets past it: the trace ends with "hang LINE" (from 1).
+player never gets past it: the trace ends with "hang LINE" (from 1);
+time past the player's 31-bit tick count ends it with "overflow LINE".
 
   --song SONG.mid    count bars and ticks by this song
 )";
