@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <map>
 
 namespace velkan {
 
@@ -227,6 +228,36 @@ private:
     std::size_t m_at = 0;
 };
 
+// Events that wait for time to pass (fade steps, key releases), soonest
+// first, those due together in the order they were added. All their waits
+// move at once, through one shared clock.
+class WaitingEvents {
+public:
+    struct Event {
+        bool fadeStep = false; // else a key release the trace does not show
+        int step = 0;
+    };
+
+    bool empty() const { return m_due.empty(); }
+    // After every event waiting as long or less.
+    void add(std::int64_t wait, Event e) { m_due.emplace(m_clock + wait, e); }
+    // The shortest wait; only when not empty.
+    std::int64_t soonest() const { return m_due.begin()->first - m_clock; }
+    void pass(std::int64_t ticks) { m_clock += ticks; }
+    std::optional<Event> takeDue()
+    {
+        if (empty() || soonest() > 0)
+            return std::nullopt;
+        const Event e = m_due.begin()->second;
+        m_due.erase(m_due.begin());
+        return e;
+    }
+
+private:
+    std::multimap<std::int64_t, Event> m_due;
+    std::int64_t m_clock = 0;
+};
+
 class Reader {
 public:
     Reader(const std::vector<std::string_view> &lines, const SongTimeline &song,
@@ -240,12 +271,6 @@ public:
     PlayerReading run();
 
 private:
-    struct Delayed {
-        std::int64_t wait = 0;
-        bool fadeStep = false; // else a key release the trace does not show
-        int step = 0;
-    };
-
     // --- the line buffer and the tokens ---
     unsigned char at(std::int64_t i) const
     {
@@ -327,7 +352,7 @@ private:
     std::int64_t m_offset = 0;
     int m_wmode0 = 0;
     int m_wmode1 = 0;
-    std::vector<Delayed> m_delayed;
+    WaitingEvents m_waiting;
     bool m_stopped = false;
     bool m_flushing = false;
 
@@ -638,26 +663,19 @@ void Reader::inc(std::int64_t amount)
     const std::int64_t whole = amount;
     // Each round either uses up the amount or fires at least one waiting event.
     do {
-        if (m_delayed.empty()) {
+        if (m_waiting.empty()) {
             m_at += amount;
             break;
         }
-        std::int64_t w = amount;
-        for (const Delayed &d : m_delayed)
-            w = std::min(w, d.wait);
-        std::vector<Delayed> left;
-        for (Delayed &d : m_delayed) {
-            d.wait -= w;
-            if (d.wait <= 0) {
-                if (d.fadeStep)
-                    showAt(m_at, PlayerEventKind::FadeStep, {d.step, kFadeSteps});
-                else
-                    touch();
-            } else {
-                left.push_back(d);
-            }
+        // Shown at the time before the move, as the player shows them.
+        const std::int64_t w = std::min(amount, m_waiting.soonest());
+        m_waiting.pass(w);
+        while (const std::optional<WaitingEvents::Event> e = m_waiting.takeDue()) {
+            if (e->fadeStep)
+                showAt(m_at, PlayerEventKind::FadeStep, {e->step, kFadeSteps});
+            else
+                touch();
         }
-        m_delayed = std::move(left);
         amount -= w;
         m_at += w;
     } while (amount > 0);
@@ -708,14 +726,13 @@ void Reader::nextBars(std::int64_t count, std::int64_t until)
             if (m_span + 1 < m_spans.size())
                 limit = std::min(limit, m_spans[m_span + 1].startTick);
             std::int64_t bars = limit > m_at ? (limit - m_at - 1) / m_barStep : 0;
-            for (const Delayed &d : m_delayed)
-                bars = std::min(bars, (d.wait - 1) / m_barStep);
+            if (!m_waiting.empty())
+                bars = std::min(bars, (m_waiting.soonest() - 1) / m_barStep);
             bars = std::min(bars, count - 1);
             if (bars > 0) {
                 m_at += bars * m_barStep;
                 m_bar += bars;
-                for (Delayed &d : m_delayed)
-                    d.wait -= bars * m_barStep;
+                m_waiting.pass(bars * m_barStep);
                 count -= bars;
                 checkRange();
                 continue;
@@ -729,16 +746,14 @@ void Reader::nextBars(std::int64_t count, std::int64_t until)
 void Reader::prevBars(std::int64_t target)
 {
     while (m_bar > target && m_bar != 0 && !m_stopped) {
-        const bool nothingDue = std::all_of(m_delayed.begin(), m_delayed.end(),
-                                            [](const Delayed &d) { return d.wait > 0; });
+        const bool nothingDue = m_waiting.empty() || m_waiting.soonest() > 0;
         if (m_step == 0 && nothingDue) {
             const std::int64_t bars =
                 std::min(m_bar - target - 1, (m_at - m_spans[m_span].startTick) / m_barStep);
             if (bars > 0) {
                 m_at -= bars * m_barStep;
                 m_bar -= bars;
-                for (Delayed &d : m_delayed)
-                    d.wait += bars * m_barStep;
+                m_waiting.pass(-bars * m_barStep);
                 continue;
             }
         }
@@ -812,10 +827,7 @@ void Reader::command(Cmd cmd, std::string_view args)
                     i == kFadeSteps
                         ? ticks
                         : static_cast<std::int64_t>(static_cast<double>(ticks) * i / kFadeSteps);
-                // After every event waiting as long or less.
-                auto place = std::find_if(m_delayed.begin(), m_delayed.end(),
-                                          [delay](const Delayed &d) { return d.wait > delay; });
-                m_delayed.insert(place, Delayed{delay, true, i});
+                m_waiting.add(delay, {true, i});
             }
         }
         break;
@@ -874,9 +886,7 @@ void Reader::command(Cmd cmd, std::string_view args)
             break;
         touch();
         const std::int64_t delay = (bar - m_bar) * m_barStep;
-        auto place = std::find_if(m_delayed.begin(), m_delayed.end(),
-                                  [delay](const Delayed &d) { return d.wait > delay; });
-        m_delayed.insert(place, Delayed{delay, false, 0});
+        m_waiting.add(delay, {false, 0});
         break;
     }
     case Cmd::Locate: {
@@ -1116,14 +1126,12 @@ PlayerReading Reader::run()
     // What still waits is shown, a bar at a time, to the player's last tick.
     m_flushing = true;
     if (!m_out.hangsAtLine) {
-        while (!m_delayed.empty() && !m_stopped) {
-            std::int64_t soonest = kFar;
-            for (const Delayed &d : m_delayed)
-                soonest = std::min(soonest, d.wait);
+        while (!m_waiting.empty() && !m_stopped) {
+            const std::int64_t soonest = m_waiting.soonest();
             if (m_at + soonest > SongTimeline::kLastTick)
                 break;
             nextBars(kFar, m_at + soonest);
-            if (!m_delayed.empty())
+            if (!m_waiting.empty())
                 nextBar();
         }
     }
