@@ -167,11 +167,12 @@ private:
     void revert(ScriptList &list) override { swapAll(list); }
     void swapAll(ScriptList &list)
     {
-        for (auto &[index, line] : m_lines) {
-            ScriptLine held(list.at(index));
-            list.replace(index, line);
-            line = std::move(held);
-        }
+        std::vector<std::pair<int, ScriptLine>> held;
+        held.reserve(m_lines.size());
+        for (const auto &entry : m_lines)
+            held.emplace_back(entry.first, list.at(entry.first));
+        list.replaceEach(m_lines);
+        m_lines = std::move(held);
     }
 
     std::vector<std::pair<int, ScriptLine>> m_lines;

@@ -69,10 +69,9 @@ void ScriptListModel::reset()
     endResetModel();
 }
 
-void ScriptListModel::changed(int index)
+void ScriptListModel::changed(int first, int last)
 {
-    const QModelIndex i = this->index(index);
-    emit dataChanged(i, i, {Qt::DisplayRole});
+    emit dataChanged(index(first), index(last), {Qt::DisplayRole});
 }
 
 } // namespace velkan

@@ -32,7 +32,7 @@ private:
     void removed(int first, int count) override;
     void aboutToReset() override;
     void reset() override;
-    void changed(int index) override;
+    void changed(int first, int last) override;
 
     const ScriptList *m_list;
 };

@@ -1,5 +1,6 @@
 #include "form/ScriptListView.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 
 namespace velkan {
@@ -67,6 +68,13 @@ void ScriptListView::dataChanged(const QModelIndex &topLeft, const QModelIndex &
     // uniform and take their size from the last row, so a change above it
     // moves nothing: repaint the changed rows only.
     if (model() && bottomRight.isValid() && bottomRight.row() < model()->rowCount() - 1) {
+        // A range (a whole-script rewrite): the base class's work for it costs
+        // tens of milliseconds on a long script; a repaint is all it needs,
+        // unless a screen reader is told of each change.
+        if (topLeft != bottomRight && !QAccessible::isActive()) {
+            viewport()->update();
+            return;
+        }
         QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
         return;
     }

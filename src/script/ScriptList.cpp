@@ -74,8 +74,25 @@ bool ScriptList::replace(int i, std::string_view line)
         return true;
     m_lines.replace(static_cast<std::size_t>(i), line);
     for (auto *o : m_observers)
-        o->changed(i);
+        o->changed(i, i);
     return true;
+}
+
+void ScriptList::replaceEach(const std::vector<std::pair<int, ScriptLine>> &lines)
+{
+    int first = count();
+    int last = -1;
+    for (const auto &[i, line] : lines) {
+        if (!isValidIndex(i) || at(i) == line)
+            continue;
+        m_lines.replace(static_cast<std::size_t>(i), line);
+        first = std::min(first, i);
+        last = std::max(last, i);
+    }
+    if (last < 0)
+        return;
+    for (auto *o : m_observers)
+        o->changed(first, last);
 }
 
 void ScriptList::clear()

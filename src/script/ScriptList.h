@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velkan {
@@ -20,7 +21,8 @@ public:
     virtual void removed(int first, int count) = 0;
     virtual void aboutToReset() = 0;
     virtual void reset() = 0;
-    virtual void changed(int index) = 0;
+    // Lines first..last (inclusive) may hold other bytes.
+    virtual void changed(int first, int last) = 0;
 };
 
 // The ordered, unsorted list of script lines: the one piece of working data of
@@ -50,6 +52,8 @@ public:
     // Returns whether i holds a line; a line replaced by its own bytes does
     // not count as a change.
     bool replace(int i, std::string_view line);
+    // Replaces each (index, bytes) that names a line; one notice covers them all.
+    void replaceEach(const std::vector<std::pair<int, ScriptLine>> &lines);
     void clear();
     void assign(ScriptLines lines);
     // Puts `lines` in place of the list's and hands back the old ones, whose

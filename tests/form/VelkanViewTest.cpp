@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -18,6 +19,18 @@ using namespace velkan;
 using velkan::test::SeamedTest;
 
 namespace {
+
+// Gathers what a widget is asked to paint.
+struct PaintWatcher : QObject {
+    explicit PaintWatcher(QWidget *w) { w->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            region += static_cast<QPaintEvent *>(e)->region();
+        return false;
+    }
+    QRegion region;
+};
 
 class ViewTest : public SeamedTest {
 protected:
@@ -192,6 +205,15 @@ TEST_F(ViewTest, AnOverwrittenLineIsRepaintedInPlace)
     EXPECT_EQ(list->visualRect(row3), rect3);
     EXPECT_EQ(list->indexAt(rect3.center()), row3);
     EXPECT_NE(list->viewport()->grab(rect3).toImage(), before);
+
+    // Several rows rewritten in one step (the timing offset) are painted again.
+    const QRect rect5 = list->visualRect(list->model()->index(5, 0));
+    PaintWatcher painted(list->viewport());
+    view->document().replaceLines({{3, "@WAIT(9,9);"}, {5, "@WAIT(8,8);"}}, {});
+    QApplication::processEvents();
+    EXPECT_TRUE(painted.region.contains(rect3));
+    EXPECT_TRUE(painted.region.contains(rect5));
+    EXPECT_EQ(list->visualRect(row3), rect3);
 
     // Every row takes the last row's height: a last line whose characters
     // come from a taller font (the NEC circled digits here) changes them all.

@@ -27,7 +27,11 @@ public:
     }
     void aboutToReset() override { log.push_back("reset?"); }
     void reset() override { log.push_back("reset"); }
-    void changed(int i) override { log.push_back("=" + std::to_string(i)); }
+    void changed(int first, int last) override
+    {
+        log.push_back("=" + std::to_string(first) +
+                      (last != first ? "-" + std::to_string(last) : ""));
+    }
 };
 } // namespace
 
@@ -74,6 +78,36 @@ TEST(ScriptList, OnlyRealChangesAreReported)
     list.replace(0, "b");
     EXPECT_EQ(rec.log, (std::vector<std::string>{"=0"}));
     list.removeObserver(&rec);
+}
+
+TEST(ScriptList, ReplaceEachSendsOneNoticeForWhatChanged)
+{
+    struct Case {
+        const char *name;
+        std::vector<std::pair<int, ScriptLine>> lines;
+        std::vector<ScriptLine> after;
+        std::vector<std::string> log;
+    };
+    const Case cases[] = {
+        {"spread", {{3, "D"}, {1, "B"}}, {"a", "B", "c", "D", "e"}, {"=1-3"}},
+        {"one", {{4, "E"}}, {"a", "b", "c", "d", "E"}, {"=4"}},
+        {"unchanged and missing left out",
+         {{0, "a"}, {7, "x"}, {-1, "y"}, {2, "C"}},
+         {"a", "b", "C", "d", "e"},
+         {"=2"}},
+        {"nothing changes", {{0, "a"}, {9, "z"}}, {"a", "b", "c", "d", "e"}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptList list;
+        list.assign({"a", "b", "c", "d", "e"});
+        Recorder rec;
+        list.addObserver(&rec);
+        list.replaceEach(c.lines);
+        EXPECT_EQ(list.lines(), c.after);
+        EXPECT_EQ(rec.log, c.log);
+        list.removeObserver(&rec);
+    }
 }
 
 TEST(ScriptList, ExchangeHandsBackTheOldLinesWhole)
