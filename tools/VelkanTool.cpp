@@ -291,7 +291,10 @@ int VelkanTool::runTrace(const ToolArgs &args)
         return kExitFailure;
     const ScriptLines lines = splitScriptText(bytes);
     const SongTimeline *timeline = song ? song->timeline.get() : nullptr;
-    const std::int64_t end = song ? timeline->tickOfSixteenth(song->length) : 0;
+    std::string image;
+    if (args.song && m_fs.readText(*args.song, image) != FileSystem::ReadStatus::Ok)
+        return failure(messages::kCannotOpenInput, *args.song);
+    const std::int64_t end = playerSongEndTick(image);
     const PlayerReading reading = readAsPlayer(lines, timeline, end);
     for (const PlayerEvent &e : reading.events) {
         m_out << e.tick << ' ' << playerEventWord(e.kind);

@@ -1,5 +1,8 @@
 #include "player/PlayerReading.h"
 
+#include "midi/MidiBytes.h"
+#include "midi/TrackWalker.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -1203,6 +1206,28 @@ std::string_view playerEventWord(PlayerEventKind kind)
         return "stop";
     }
     return "?";
+}
+
+std::int64_t playerSongEndTick(std::string_view smfImage)
+{
+    const std::string_view smf = unwrapRmid(smfImage);
+    const std::optional<SmfHeader> header = readSmfHeader(smf);
+    if (!header)
+        return 0;
+    std::int64_t last = 0;
+    const bool firstTrackOnly = header->format == 2;
+    forEachTrack(smf, [&](std::string_view events) {
+        TrackWalker walker(events);
+        TrackWalker::Event e;
+        while (walker.next(e)) {
+            if (e.kind == TrackWalker::Event::Kind::Meta &&
+                (e.metaType == MetaType::kEndOfTrack || (e.metaType >= 1 && e.metaType <= 15)))
+                continue;
+            last = std::max(last, walker.tick());
+        }
+        return !firstTrackOnly;
+    });
+    return std::min(last, SongTimeline::kLastTick);
 }
 
 PlayerReading readAsPlayer(const std::vector<std::string_view> &lines, const SongTimeline *song,

@@ -68,6 +68,11 @@ struct PlayerReading {
     std::optional<std::size_t> overflowsAtLine;
 };
 
+// Where @END() waits for in a song (a MIDI file image, an RMID unwrapped):
+// the tick of its last event, End of Track and text events (meta types 1 to
+// 15) not counted. 0 without a readable header.
+std::int64_t playerSongEndTick(std::string_view smfImage);
+
 // How the player reads a script beside a song, at its default settings.
 // Each line is taken as followed by CR LF, as a saved script holds it.
 // Without a song, bars are 4/4 at 480 ticks a quarter. `songEndTick` is

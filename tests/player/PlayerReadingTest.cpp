@@ -219,6 +219,56 @@ TEST(PlayerReading, EndWaitsForTheBarLineAtTheSongsEnd)
     EXPECT_EQ(reading.events[1].tick, 3 * kBar);
 }
 
+struct EndCase {
+    const char *name;
+    std::string smf;
+    std::int64_t expected;
+};
+
+void PrintTo(const EndCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class PlayerSongEndTest : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(PlayerSongEndTest, EndIsTheLastEventThatIsNotTextOrTheTracksEnd)
+{
+    EXPECT_EQ(playerSongEndTick(GetParam().smf), GetParam().expected);
+}
+
+TrackBuilder noteAt(std::uint32_t on, std::uint32_t length)
+{
+    TrackBuilder t;
+    t.note(on, 60).event(length, bytes({0x80, 60, 0}));
+    return t;
+}
+
+std::string withHeaderFormat(std::string image, int format)
+{
+    image[9] = static_cast<char>(format);
+    return image;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Songs, PlayerSongEndTest,
+    ::testing::Values(
+        EndCase{"NoteOffNotTrackEnd", smf(Q, {noteAt(10, 700).endOfTrack(5000)}), 710},
+        EndCase{"TextAfterTheNotes",
+                smf(Q, {noteAt(0, 100).meta(900, 0x01, "x").meta(10, 0x05, "y").endOfTrack()}),
+                100},
+        EndCase{"TempoAfterTheNotes", smf(Q, {noteAt(0, 100).tempo(900, 500000).endOfTrack()}),
+                1000},
+        EndCase{"LatestOfEveryTrack",
+                smf(Q, {noteAt(0, 100).endOfTrack(), noteAt(50, 300).endOfTrack()}), 350},
+        EndCase{"FirstSongOfAFormat2File",
+                withHeaderFormat(
+                    smf(Q, {noteAt(0, 100).endOfTrack(), noteAt(50, 300).endOfTrack()}), 2),
+                100},
+        EndCase{"InAnRmid", rmid(smf(Q, {noteAt(5, 5).endOfTrack()})), 10},
+        EndCase{"NoHeader", "MTrk", 0}),
+    [](const ::testing::TestParamInfo<EndCase> &test) { return std::string(test.param.name); });
+
 struct HangCase {
     const char *name;
     std::vector<std::string> lines;

@@ -48,7 +48,7 @@ std::vector<TracedEvent> playerTrace(const TempDir &dir, const std::string &song
     std::vector<TracedEvent> events;
     int second = -1;
     bool started = false;
-    const std::regex mark(R"(^  (\d+):(\d\d)(.*)$)");
+    const std::regex mark(R"(^ {1,2}(\d+):(\d\d)(.*)$)");
     std::size_t from = 0;
     while (from < out.size()) {
         std::size_t end = out.find_first_of("\r\n", from);
@@ -203,7 +203,7 @@ TEST_P(PlayerTimidityTest, ThePlayerShowsWhatTheReadingShowsWhenItSays)
     const auto timeline = SongTimeline::fromSmf(c.song);
     ASSERT_TRUE(timeline);
     std::vector<std::string_view> lines(c.script.begin(), c.script.end());
-    const PlayerReading reading = readAsPlayer(lines, &*timeline);
+    const PlayerReading reading = readAsPlayer(lines, &*timeline, playerSongEndTick(c.song));
     ASSERT_FALSE(reading.hangsAtLine);
 
     TempDir dir;
@@ -301,6 +301,13 @@ std::vector<std::string> namesScript()
             "ne;"};
 }
 
+// Rests, and an @END() that waits for the song's last event.
+std::vector<std::string> restAndEndScript()
+{
+    return {"@STARTUP(427);", "@WMODE(11,1);", "@REST(1,24);", "ra_b;",
+            "@REST(2,0);",    "rc;",           "@END();",      "rd;"};
+}
+
 // A line longer than the player's 254 bytes is read as two.
 std::vector<std::string> longLineScript()
 {
@@ -320,7 +327,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"CharactersInTempos", tempoSong(), charactersScript()},
                       Case{"NoStartup", tempoSong(), noStartupScript()},
                       Case{"Names", meterSong(), namesScript()},
-                      Case{"LongLine", tempoSong(), longLineScript()}),
+                      Case{"LongLine", tempoSong(), longLineScript()},
+                      Case{"RestAndEnd", meterSong(), restAndEndScript()},
+                      Case{"RestAndEndInTempos", tempoSong(), restAndEndScript()}),
     [](const ::testing::TestParamInfo<Case> &test) { return std::string(test.param.name); });
 
 } // namespace
