@@ -728,10 +728,11 @@ void Reader::nextBars(std::int64_t count, std::int64_t until)
             std::int64_t limit = until;
             if (m_span + 1 < m_spans.size())
                 limit = std::min(limit, m_spans[m_span + 1].startTick);
-            std::int64_t bars = limit > m_at ? (limit - m_at - 1) / m_barStep : 0;
+            std::int64_t bars = count - 1;
+            if (limit != kFar) // m_at stays inside the 31-bit range: no overflow here
+                bars = std::min(bars, limit > m_at ? (limit - m_at - 1) / m_barStep : 0);
             if (!m_waiting.empty())
                 bars = std::min(bars, (m_waiting.soonest() - 1) / m_barStep);
-            bars = std::min(bars, count - 1);
             if (bars > 0) {
                 m_at += bars * m_barStep;
                 m_bar += bars;
