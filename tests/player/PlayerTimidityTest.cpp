@@ -30,12 +30,13 @@ struct TracedEvent {
 
 // The events the player's trace prints for SONG.mid and its SONG.wrd, from
 // its @STARTUP on, each with the second it shows in.
-std::vector<TracedEvent> playerTrace(const TempDir &dir, const std::string &song)
+std::vector<TracedEvent> playerTrace(const TempDir &dir, const std::string &song,
+                                     int timeoutSeconds = 60)
 {
     const std::string cfg =
         dir.write("tim.cfg", "soundfont /usr/share/sounds/sf2/default-GM.sf2\n");
-    const std::string command = "timeout 60 timidity -c '" + cfg +
-                                "' -Os -o null -s 8000 -Wd -idvt -t nocnv '" + song +
+    const std::string command = "timeout " + std::to_string(timeoutSeconds) + " timidity -c '" +
+                                cfg + "' -Os -o null -s 8000 -Wd -idvt -t nocnv '" + song +
                                 "' 2>/dev/null";
     FILE *pipe = ::popen(command.c_str(), "r");
     std::string out;
@@ -238,6 +239,34 @@ TEST_P(PlayerTimidityTest, ThePlayerShowsWhatTheReadingShowsWhenItSays)
         const double seconds = static_cast<double>(timeline->nanosAt(e.tick)) / 1e9;
         EXPECT_LE(traced[i].second, seconds + 0.02) << want << " at tick " << e.tick;
         EXPECT_GE(traced[i].second, seconds - 1.02) << want << " at tick " << e.tick;
+    }
+}
+
+// Where the reading says the player hangs, the player shows nothing at all:
+// it never finishes loading. (Given 3 s, where it reads the others in one.)
+TEST(PlayerTimidity, ThePlayerHangsWhereTheReadingSaysSo)
+{
+    if (!hasTimidity())
+        GTEST_SKIP() << "TiMidity++ is not installed";
+    const std::string song = meterSong();
+    const auto timeline = SongTimeline::fromSmf(song);
+    ASSERT_TRUE(timeline);
+    struct Script {
+        std::vector<std::string> lines;
+        bool hangs;
+    };
+    for (const Script &script :
+         {Script{{"@STARTUP(427);", "a;", "@OFFSET(-2);", "@WAIT(2,0);", "b;"}, true},
+          Script{{"@STARTUP(427);", "a;", "@OFFSET(1);", "@WAIT(0,0);", "b;"}, false}}) {
+        std::vector<std::string_view> lines(script.lines.begin(), script.lines.end());
+        EXPECT_EQ(readAsPlayer(lines, &*timeline).hangsAtLine.has_value(), script.hangs);
+        TempDir dir;
+        const std::string path = dir.write("song.mid", song);
+        std::string text;
+        for (const std::string &l : script.lines)
+            text += l + "\r\n";
+        dir.write("song.wrd", text);
+        EXPECT_EQ(playerTrace(dir, path, 3).empty(), script.hangs) << script.lines[3];
     }
 }
 
