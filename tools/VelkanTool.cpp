@@ -295,7 +295,8 @@ int VelkanTool::runTrace(const ToolArgs &args)
     if (args.song && m_fs.readText(*args.song, image) != FileSystem::ReadStatus::Ok)
         return failure(messages::kCannotOpenInput, *args.song);
     const std::int64_t end = playerSongEndTick(image);
-    const PlayerReading reading = readAsPlayer(lines, timeline, end);
+    const std::vector<TimeSignatureEvent> signatures = playerTimeSignatures(image);
+    const PlayerReading reading = readAsPlayer(lines, timeline, end, song ? &signatures : nullptr);
     for (const PlayerEvent &e : reading.events) {
         m_out << e.tick << ' ' << playerEventWord(e.kind);
         if (!e.bytes.empty() || e.kind == PlayerEventKind::Text)

@@ -261,11 +261,18 @@ private:
     std::int64_t m_clock = 0;
 };
 
+// A meter from a tick on, as the player lists them: the first holds from the
+// start, the others are looked up as time moves past their ticks.
+struct Meter {
+    std::int64_t startTick = 0;
+    std::int64_t barTicks = 0;
+};
+
 class Reader {
 public:
-    Reader(const std::vector<std::string_view> &lines, const SongTimeline &song,
+    Reader(const std::vector<std::string_view> &lines, std::vector<Meter> meters, int division,
            std::int64_t songEnd)
-        : m_text(lines), m_spans(song.meterSpans()), m_timebase(song.division()), m_songEnd(songEnd)
+        : m_text(lines), m_spans(std::move(meters)), m_timebase(division), m_songEnd(songEnd)
     {
         m_barStep = m_spans.front().barTicks;
         m_stepInc = m_barStep;
@@ -329,7 +336,7 @@ private:
     void showAt(std::int64_t tick, PlayerEventKind kind, std::vector<int> numbers);
     void touch();
     void command(Cmd cmd, std::string_view args);
-    void extCommand(Cmd cmd);
+    void extCommand(Cmd cmd, std::string_view args);
     void lyric();
 
     ScriptText m_text;
@@ -343,7 +350,7 @@ private:
     std::int64_t m_wmodePrevStep = 0;
     int m_version = -1;
 
-    const std::vector<SongTimeline::MeterSpan> &m_spans;
+    const std::vector<Meter> m_spans; // never empty
     std::size_t m_span = 0;
     std::int64_t m_timebase;
     std::int64_t m_songEnd;
@@ -1012,30 +1019,58 @@ void Reader::command(Cmd cmd, std::string_view args)
     }
 }
 
-// The extended set draws on a screen this trace does not keep; it only
-// counts as shown at its time.
-void Reader::extCommand(Cmd cmd)
+// The extended set: one number, or a count of them the player insists on
+// (exactly, or at least); each number decimal, or hexadecimal after '$'.
+void Reader::extCommand(Cmd cmd, std::string_view args)
 {
-    switch (cmd) {
-    case Cmd::FontM:
-    case Cmd::FontP:
-    case Cmd::FontR:
-    case Cmd::Gsc:
-    case Cmd::Line:
-    case Cmd::ExtPal:
-    case Cmd::RegSave:
-    case Cmd::ExtScroll:
-    case Cmd::TextDot:
-    case Cmd::Tmode:
-    case Cmd::Tscrl:
-    case Cmd::Vcopy:
-    case Cmd::Vsget:
-    case Cmd::Vsres:
-    case Cmd::Xcopy:
-        touch();
-        break;
-    default:
-        break;
+    const auto number = [](std::string_view s) {
+        if (s.empty())
+            return kNoArgument;
+        return s[0] == '$' ? hexNumber(s.substr(1)) : cInt(s);
+    };
+    struct Rule {
+        Cmd cmd;
+        PlayerEventKind kind;
+        std::size_t count; // 0: the whole text is one number
+        std::size_t least; // fewer given: nothing shown
+        bool exact;        // another count given: nothing shown
+    };
+    static constexpr Rule kRules[] = {
+        {Cmd::FontM, PlayerEventKind::FontM, 0, 0, false},
+        {Cmd::FontP, PlayerEventKind::FontP, 4, 4, true},
+        {Cmd::FontR, PlayerEventKind::FontR, 17, 17, true},
+        {Cmd::Gsc, PlayerEventKind::Gsc, 0, 0, false},
+        {Cmd::Line, PlayerEventKind::Line, 0, 0, false},
+        {Cmd::ExtPal, PlayerEventKind::ExtPal, 2, 2, true},
+        {Cmd::RegSave, PlayerEventKind::RegSave, 17, 2, false},
+        {Cmd::ExtScroll, PlayerEventKind::ExtScroll, 2, 2, true},
+        {Cmd::TextDot, PlayerEventKind::TextDot, 0, 0, false},
+        {Cmd::Tmode, PlayerEventKind::Tmode, 0, 0, false},
+        {Cmd::Tscrl, PlayerEventKind::Tscrl, 0, 0, false},
+        {Cmd::Vcopy, PlayerEventKind::Vcopy, 9, 9, true},
+        {Cmd::Vsget, PlayerEventKind::Vsget, 4, 1, false},
+        {Cmd::Xcopy, PlayerEventKind::Xcopy, 14, 9, false},
+    };
+    if (cmd == Cmd::Vsres) {
+        show(PlayerEventKind::Vsres, {kNoArgument});
+        return;
+    }
+    for (const Rule &rule : kRules) {
+        if (rule.cmd != cmd)
+            continue;
+        if (rule.count == 0) {
+            show(rule.kind, {number(args)});
+            return;
+        }
+        std::size_t argc = 0;
+        const std::vector<std::string_view> a = splitArguments(args, rule.count, argc);
+        if (argc < rule.least || (rule.exact && argc != rule.count))
+            return;
+        std::vector<int> numbers;
+        for (std::string_view s : a)
+            numbers.push_back(number(s));
+        show(rule.kind, numbers);
+        return;
     }
 }
 
@@ -1113,7 +1148,7 @@ PlayerReading Reader::run()
             command(m_cmd, tokenText(1));
             break;
         case Token::ExtCommand:
-            extCommand(m_cmd);
+            extCommand(m_cmd, tokenText(1));
             break;
         case Token::Step:
             if (m_wmodePrevStep == 0 || m_wmodePrevStep == m_barStep || m_stepInc == m_barStep)
@@ -1205,6 +1240,36 @@ std::string_view playerEventWord(PlayerEventKind kind)
         return "exec";
     case PlayerEventKind::Stop:
         return "stop";
+    case PlayerEventKind::FontM:
+        return "fontm";
+    case PlayerEventKind::FontP:
+        return "fontp";
+    case PlayerEventKind::FontR:
+        return "fontr";
+    case PlayerEventKind::Gsc:
+        return "gsc";
+    case PlayerEventKind::Line:
+        return "line";
+    case PlayerEventKind::ExtPal:
+        return "epal";
+    case PlayerEventKind::RegSave:
+        return "regsave";
+    case PlayerEventKind::ExtScroll:
+        return "escroll";
+    case PlayerEventKind::TextDot:
+        return "textdot";
+    case PlayerEventKind::Tmode:
+        return "tmode";
+    case PlayerEventKind::Tscrl:
+        return "tscrl";
+    case PlayerEventKind::Vcopy:
+        return "vcopy";
+    case PlayerEventKind::Vsget:
+        return "vsget";
+    case PlayerEventKind::Vsres:
+        return "vsres";
+    case PlayerEventKind::Xcopy:
+        return "xcopy";
     }
     return "?";
 }
@@ -1231,19 +1296,65 @@ std::int64_t playerSongEndTick(std::string_view smfImage)
     return std::min(last, SongTimeline::kLastTick);
 }
 
-PlayerReading readAsPlayer(const std::vector<std::string_view> &lines, const SongTimeline *song,
-                           std::int64_t songEndTick)
+std::vector<TimeSignatureEvent> playerTimeSignatures(std::string_view smfImage)
 {
-    const SongTimeline plain;
-    Reader reader(lines, song ? *song : plain, songEndTick);
+    const std::string_view smf = unwrapRmid(smfImage);
+    const std::optional<SmfHeader> header = readSmfHeader(smf);
+    std::vector<TimeSignatureEvent> out;
+    if (!header)
+        return out;
+    const bool firstTrackOnly = header->format == 2;
+    forEachTrack(smf, [&](std::string_view events) {
+        TrackWalker walker(events);
+        TrackWalker::MetaEvent meta;
+        while (walker.nextMeta(meta) && meta.type != MetaType::kEndOfTrack) {
+            if (meta.type == MetaType::kTimeSignature && meta.data.size() == 4)
+                out.push_back({walker.tick(), static_cast<unsigned char>(meta.data[0]),
+                               static_cast<unsigned char>(meta.data[1])});
+        }
+        return !firstTrackOnly;
+    });
+    std::stable_sort(
+        out.begin(), out.end(),
+        [](const TimeSignatureEvent &a, const TimeSignatureEvent &b) { return a.tick < b.tick; });
+    return out;
+}
+
+PlayerReading readAsPlayer(const std::vector<std::string_view> &lines, const SongTimeline *song,
+                           std::int64_t songEndTick,
+                           const std::vector<TimeSignatureEvent> *signatures)
+{
+    const int division = song ? song->division() : 480;
+    std::vector<Meter> meters;
+    if (signatures) {
+        for (const TimeSignatureEvent &e : *signatures) {
+            if (e.numerator <= 0 || e.denominatorExponent < 0 || e.denominatorExponent > 30 ||
+                e.tick < 0 || e.tick > SongTimeline::kLastTick)
+                continue;
+            const std::int64_t ticks = std::int64_t{e.numerator} * division * 4 /
+                                       (std::int64_t{1} << e.denominatorExponent);
+            if (ticks >= 1)
+                meters.push_back({e.tick, ticks});
+        }
+        // 4/4 until the first, unless it stands at the start.
+        if (meters.empty() || meters.front().startTick > 0)
+            meters.insert(meters.begin(), Meter{0, std::int64_t{4} * division});
+    } else if (song) {
+        for (const SongTimeline::MeterSpan &span : song->meterSpans())
+            meters.push_back({span.startTick, span.barTicks});
+    } else {
+        meters.push_back({0, std::int64_t{4} * division});
+    }
+    Reader reader(lines, std::move(meters), division, songEndTick);
     return reader.run();
 }
 
 PlayerReading readAsPlayer(const ScriptLines &lines, const SongTimeline *song,
-                           std::int64_t songEndTick)
+                           std::int64_t songEndTick,
+                           const std::vector<TimeSignatureEvent> *signatures)
 {
     std::vector<std::string_view> views(lines.begin(), lines.end());
-    return readAsPlayer(views, song, songEndTick);
+    return readAsPlayer(views, song, songEndTick, signatures);
 }
 
 } // namespace velkan

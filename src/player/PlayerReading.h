@@ -43,6 +43,22 @@ enum class PlayerEventKind : std::uint8_t {
     Esc,    // bytes
     Exec,   // bytes
     Stop,   // the song stops here
+    // The extended set, written with '^' (numbers as given).
+    FontM,
+    FontP,
+    FontR,
+    Gsc,
+    Line,
+    ExtPal, // ^PAL
+    RegSave,
+    ExtScroll, // ^SCROLL
+    TextDot,
+    Tmode,
+    Tscrl,
+    Vcopy,
+    Vsget,
+    Vsres,
+    Xcopy,
 };
 
 // The word the trace prints for a kind ("text", "locate", ...).
@@ -73,13 +89,25 @@ struct PlayerReading {
 // 15) not counted. 0 without a readable header.
 std::int64_t playerSongEndTick(std::string_view smfImage);
 
+// The time signatures of a MIDI file image as the player lists them: those
+// of every track (the first only in format 2), by tick.
+std::vector<TimeSignatureEvent> playerTimeSignatures(std::string_view smfImage);
+
 // How the player reads a script beside a song, at its default settings.
 // Each line is taken as followed by CR LF, as a saved script holds it.
 // Without a song, bars are 4/4 at 480 ticks a quarter. `songEndTick` is
 // where @END() waits for (the first bar line at or after it).
+//
+// The player keeps each time signature at its own tick and takes it up
+// when its count of bars passes that tick. With `signatures` (as
+// playerTimeSignatures gives them) that is followed exactly; without, the
+// song's bar lines stand in for them, which is the same going forward but
+// not when a @WAIT goes back across a signature that stands inside a bar.
 PlayerReading readAsPlayer(const std::vector<std::string_view> &lines, const SongTimeline *song,
-                           std::int64_t songEndTick = 0);
+                           std::int64_t songEndTick = 0,
+                           const std::vector<TimeSignatureEvent> *signatures = nullptr);
 PlayerReading readAsPlayer(const ScriptLines &lines, const SongTimeline *song,
-                           std::int64_t songEndTick = 0);
+                           std::int64_t songEndTick = 0,
+                           const std::vector<TimeSignatureEvent> *signatures = nullptr);
 
 } // namespace velkan

@@ -219,6 +219,34 @@ TEST(PlayerReading, EndWaitsForTheBarLineAtTheSongsEnd)
     EXPECT_EQ(reading.events[1].tick, 3 * kBar);
 }
 
+// Going back bar by bar, the player keeps the length of the bar it stands
+// in until its position passes back before a signature's own tick: from
+// 7680 in 4/4, 2/4 (its signature at quarter 5: bars from 3840), 5/8 (from
+// 6720), four bars back end at 2640 by the signatures, 1680 by bar lines.
+TEST(PlayerReading, GoingBackUsesEachSignaturesOwnTick)
+{
+    TrackBuilder map;
+    map.timeSignature(0, 4, 2)
+        .timeSignature(5 * Q, 2, 2)
+        .timeSignature(9 * Q, 5, 3)
+        .endOfTrack(40 * Q);
+    const std::string image = smf(Q, {map});
+    const auto song = SongTimeline::fromSmf(image);
+    ASSERT_TRUE(song);
+    const std::vector<TimeSignatureEvent> signatures = playerTimeSignatures(image);
+    ASSERT_EQ(signatures.size(), 3u);
+    EXPECT_EQ(signatures[1].tick, 5 * Q);
+    const std::vector<std::string_view> lines{S, "@WAIT(6,96);", "@WAIT(2,0);", "a;"};
+    const std::int64_t halfBar = 2 * Q, fiveEighths = 5 * Q / 2;
+    const std::int64_t from = 2 * kBar + 3 * halfBar + halfBar; // bar 6, step 96
+    ASSERT_EQ(from, 7680);
+    // Back over the 5/8 bar (its length), then three 2/4 bars by its length.
+    const std::int64_t bySignatures = from - halfBar - fiveEighths - 3 * halfBar;
+    EXPECT_EQ(readAsPlayer(lines, &*song, 0, &signatures).events.back().tick, bySignatures);
+    // By bar lines, the last step back is already a 4/4 bar.
+    EXPECT_EQ(readAsPlayer(lines, &*song).events.back().tick, bySignatures + halfBar - kBar);
+}
+
 struct EndCase {
     const char *name;
     std::string smf;

@@ -136,6 +136,19 @@ std::string printed(const PlayerEvent &e)
         return "@REM " + e.bytes;
     case PlayerEventKind::Esc:
         return "@ESC(" + e.bytes + ")";
+    case PlayerEventKind::FontM:
+    case PlayerEventKind::Tmode:
+    case PlayerEventKind::Line:
+    case PlayerEventKind::Gsc:
+    case PlayerEventKind::ExtPal:
+    case PlayerEventKind::ExtScroll: {
+        std::string name(playerEventWord(e.kind));
+        if (e.kind == PlayerEventKind::ExtPal || e.kind == PlayerEventKind::ExtScroll)
+            name.erase(0, 1);
+        for (char &ch : name)
+            ch = static_cast<char>(ch - 'a' + 'A');
+        return "^" + name + "(" + joined(e.numbers, e.numbers.size()) + ")";
+    }
     default:
         return "?" + std::string(playerEventWord(e.kind));
     }
@@ -204,7 +217,9 @@ TEST_P(PlayerTimidityTest, ThePlayerShowsWhatTheReadingShowsWhenItSays)
     const auto timeline = SongTimeline::fromSmf(c.song);
     ASSERT_TRUE(timeline);
     std::vector<std::string_view> lines(c.script.begin(), c.script.end());
-    const PlayerReading reading = readAsPlayer(lines, &*timeline, playerSongEndTick(c.song));
+    const std::vector<TimeSignatureEvent> signatures = playerTimeSignatures(c.song);
+    const PlayerReading reading =
+        readAsPlayer(lines, &*timeline, playerSongEndTick(c.song), &signatures);
     ASSERT_FALSE(reading.hangsAtLine);
 
     TempDir dir;
@@ -337,6 +352,25 @@ std::vector<std::string> restAndEndScript()
             "@REST(2,0);",    "rc;",           "@END();",      "rd;"};
 }
 
+// Odd lines: a full-width blank after "@", a ":" before a command, the
+// extended "^" set, a bare "@", commands run together, a tab.
+std::vector<std::string> oddLinesScript()
+{
+    return {"@STARTUP(0)",
+            "@\x81\x40"
+            "COLOR(31);",
+            ": @COLOR(32);",
+            "^FONTM(1);^PAL(1,2);^TMODE(1);^PAL(3);^LINE($1F);^GSC(2);^SCROLL(4;5)",
+            "@COLOR(33)",
+            "  @  ;@COLOR(34);",
+            "pa;",
+            "@WAIT(2,0)@COLOR(35)",
+            "pb;",
+            "@WMODE(11,1)\t@COLOR(36)",
+            "\x82\xa0\x82\xa2_|pc|\x82",
+            "pd"};
+}
+
 // A line longer than the player's 254 bytes is read as two.
 std::vector<std::string> longLineScript()
 {
@@ -358,6 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Names", meterSong(), namesScript()},
                       Case{"LongLine", tempoSong(), longLineScript()},
                       Case{"RestAndEnd", meterSong(), restAndEndScript()},
+                      Case{"OddLines", tempoSong(), oddLinesScript()},
                       Case{"RestAndEndInTempos", tempoSong(), restAndEndScript()}),
     [](const ::testing::TestParamInfo<Case> &test) { return std::string(test.param.name); });
 
