@@ -1336,6 +1336,8 @@ PlayerReading readAsPlayer(const std::vector<std::string_view> &lines, const Son
             if (ticks >= 1)
                 meters.push_back({e.tick, ticks});
         }
+        std::stable_sort(meters.begin(), meters.end(),
+                         [](const Meter &a, const Meter &b) { return a.startTick < b.startTick; });
         // 4/4 until the first, unless it stands at the start.
         if (meters.empty() || meters.front().startTick > 0)
             meters.insert(meters.begin(), Meter{0, std::int64_t{4} * division});
