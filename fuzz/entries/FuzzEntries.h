@@ -26,6 +26,11 @@ std::string checkScriptRoundTrip(std::string_view bytes);
 // against a random song's bars, and the Shift-JIS aware search.
 std::string checkWaitAndSearch(std::string_view bytes);
 
+// The player's reading of a script beside a random song: events never go
+// back in time, name lines the script has, stop where the player stops, and
+// stay in proportion to the script.
+std::string checkPlayerReading(std::string_view bytes);
+
 // Display codec: bytes -> text -> bytes is the identity.
 std::string checkShiftJisCodec(std::string_view bytes);
 

@@ -28,6 +28,7 @@ const Target kTargets[] = {
     {"fuzz_script_round_trip", velkan::fuzz::checkScriptRoundTrip},
     {"fuzz_wait_and_search", velkan::fuzz::checkWaitAndSearch},
     {"fuzz_shift_jis_codec", velkan::fuzz::checkShiftJisCodec},
+    {"fuzz_player_reading", velkan::fuzz::checkPlayerReading},
 };
 
 std::string readAll(const fs::path &path)
