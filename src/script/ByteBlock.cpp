@@ -13,12 +13,12 @@ constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
 
 } // namespace
 
-void *allocateLarge(std::size_t bytes, bool pagesNow)
+void *allocateLarge(std::size_t bytes)
 {
     if (bytes < kMappedFrom)
         return ::operator new(bytes);
     void *memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                          MAP_PRIVATE | MAP_ANONYMOUS | (pagesNow ? MAP_POPULATE : 0), -1, 0);
+                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (memory == MAP_FAILED)
         throw std::bad_alloc();
     return memory;
@@ -64,11 +64,11 @@ ByteBlock::~ByteBlock()
     freeLarge(m_data, m_capacity);
 }
 
-void ByteBlock::reserve(std::size_t capacity, bool pagesNow)
+void ByteBlock::reserve(std::size_t capacity)
 {
     if (capacity <= m_capacity)
         return;
-    char *grown = static_cast<char *>(allocateLarge(capacity, pagesNow));
+    char *grown = static_cast<char *>(allocateLarge(capacity));
     if (m_size)
         std::memcpy(grown, m_data, m_size);
     freeLarge(m_data, m_capacity);
@@ -76,10 +76,10 @@ void ByteBlock::reserve(std::size_t capacity, bool pagesNow)
     m_capacity = capacity;
 }
 
-void ByteBlock::resize(std::size_t size, bool pagesNow)
+void ByteBlock::resize(std::size_t size)
 {
     if (size > m_capacity)
-        reserve(size, pagesNow);
+        reserve(size);
     m_size = size;
 }
 

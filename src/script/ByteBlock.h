@@ -11,9 +11,7 @@ namespace velkan {
 // once, which spares a page fault per 4 KB as the data is first written; the
 // bytes come cleared by the system and are not cleared again. Small requests
 // go to the ordinary heap. Both throw std::bad_alloc when out of memory.
-// pagesNow = false leaves a mapped request's pages to the first touch, for
-// callers that fill it from several threads at once.
-void *allocateLarge(std::size_t bytes, bool pagesNow = true);
+void *allocateLarge(std::size_t bytes);
 void freeLarge(void *memory, std::size_t bytes) noexcept;
 
 template <class T> struct LargeAllocator {
@@ -49,12 +47,12 @@ public:
     std::string_view view() const { return {m_data, m_size}; }
 
     // Keeps the first min(size, old size) bytes; bytes added are for the
-    // caller to fill (see allocateLarge for pagesNow).
-    void resize(std::size_t size, bool pagesNow = true);
+    // caller to fill.
+    void resize(std::size_t size);
     void append(std::string_view bytes);
 
 private:
-    void reserve(std::size_t capacity, bool pagesNow = true);
+    void reserve(std::size_t capacity);
 
     char *m_data = nullptr;
     std::size_t m_size = 0;

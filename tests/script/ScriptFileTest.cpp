@@ -189,8 +189,8 @@ TEST(ScriptFile, EditedScriptsSaveByteForByte)
 
 TEST(ScriptFile, ReadsLargeFilesWhole)
 {
-    // Large files are read in two halves at once: every byte must land in
-    // its place, whatever the size's remainder.
+    // Large files go into a mapped block: every byte must land in its
+    // place, whatever the size's remainder.
     TempDir dir;
     std::string bytes;
     bytes.reserve((9u << 20) + 4099);
