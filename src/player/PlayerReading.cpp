@@ -335,6 +335,7 @@ private:
     void show(PlayerEventKind kind, std::vector<int> numbers = {}, std::string bytes = {});
     void showAt(std::int64_t tick, PlayerEventKind kind, std::vector<int> numbers);
     void touch();
+    void noteOnce(std::vector<std::size_t> &lines) const;
     void command(Cmd cmd, std::string_view args);
     void extCommand(Cmd cmd, std::string_view args);
     void lyric();
@@ -785,8 +786,18 @@ void Reader::wait(int bar, int step)
     prevBars(target);
     if (m_bar < target)
         nextBars(target - m_bar, kFar);
-    if (!m_stopped)
-        setStep(ticks);
+    if (m_stopped)
+        return;
+    if (ticks >= m_barStep)
+        noteOnce(m_out.stepPastBarLines);
+    setStep(ticks);
+    m_out.waits.push_back({m_line, m_at});
+}
+
+void Reader::noteOnce(std::vector<std::size_t> &lines) const
+{
+    if (lines.empty() || lines.back() != m_line)
+        lines.push_back(m_line);
 }
 
 // --- what is shown ---
@@ -801,6 +812,8 @@ void Reader::show(PlayerEventKind kind, std::vector<int> numbers, std::string by
 {
     for (int &n : numbers)
         n = carried(n);
+    if (m_at < m_lastShown)
+        noteOnce(m_out.lateLines);
     m_lastShown = std::max(m_lastShown, m_at);
     m_out.events.push_back({m_lastShown, kind, std::move(numbers), std::move(bytes), m_line});
 }
@@ -1151,6 +1164,7 @@ PlayerReading Reader::run()
             extCommand(m_cmd, tokenText(1));
             break;
         case Token::Step:
+            noteOnce(m_out.steppedLines);
             if (m_wmodePrevStep == 0 || m_wmodePrevStep == m_barStep || m_stepInc == m_barStep)
                 inc(m_stepInc);
             else

@@ -82,6 +82,21 @@ struct PlayerReading {
     // The line that moves time past the player's 31-bit tick count; the
     // events are those read before it.
     std::optional<std::size_t> overflowsAtLine;
+
+    // What the reading noticed on the way, for the script check; each list
+    // by line, a line once per thing it did.
+    struct WaitPoint {
+        std::size_t line = 0;
+        std::int64_t tick = 0; // where the @WAIT left time
+    };
+    std::vector<WaitPoint> waits;
+    // Lines with an event shown later than the line's time, because an
+    // earlier event was shown later still.
+    std::vector<std::size_t> lateLines;
+    // Command lines that moved time on by a line step for want of a ";".
+    std::vector<std::size_t> steppedLines;
+    // @WAIT lines whose step reached their bar's length.
+    std::vector<std::size_t> stepPastBarLines;
 };
 
 // Where @END() waits for in a song (a MIDI file image, an RMID unwrapped):
