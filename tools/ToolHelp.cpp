@@ -4,8 +4,9 @@ namespace velkan {
 
 std::optional<ToolCommand> toolCommandNamed(std::string_view word)
 {
-    for (ToolCommand c : {ToolCommand::New, ToolCommand::Tempo, ToolCommand::Locate,
-                          ToolCommand::Clock, ToolCommand::Shift, ToolCommand::Trace})
+    for (ToolCommand c :
+         {ToolCommand::New, ToolCommand::Tempo, ToolCommand::Locate, ToolCommand::Clock,
+          ToolCommand::Shift, ToolCommand::Trace, ToolCommand::Check})
         if (!word.empty() && word == toolCommandWord(c))
             return c;
     return std::nullopt;
@@ -26,6 +27,8 @@ std::string_view toolCommandWord(ToolCommand command)
         return "shift";
     case ToolCommand::Trace:
         return "trace";
+    case ToolCommand::Check:
+        return "check";
     case ToolCommand::None:
         break;
     }
@@ -36,7 +39,8 @@ std::string_view toolUsage(ToolCommand command)
 {
     switch (command) {
     case ToolCommand::None:
-        return "usage: velkan-tool COMMAND [ARGS...]   (new, tempo, locate, clock, shift, trace)";
+        return "usage: velkan-tool COMMAND [ARGS...]   (new, tempo, locate, clock, shift, trace, "
+               "check)";
     case ToolCommand::New:
         return "usage: velkan-tool new LYRICS [-o OUT]";
     case ToolCommand::Tempo:
@@ -49,6 +53,8 @@ std::string_view toolUsage(ToolCommand command)
         return "usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]";
     case ToolCommand::Trace:
         return "usage: velkan-tool trace SCRIPT.wrd [--song SONG.mid]";
+    case ToolCommand::Check:
+        return "usage: velkan-tool check SCRIPT.wrd [--song SONG.mid]";
     }
     return {};
 }
@@ -71,6 +77,8 @@ Commands:
                                move every @WAIT line by STEPS (-48 -24 -12 12 24 48)
   trace SCRIPT.wrd [--song SONG.mid]
                                what a WRD player shows, and at which tick
+  check SCRIPT.wrd [--song SONG.mid]
+                               lines a WRD player reads otherwise than meant
 
 Options:
   -h, --help                   this help; 'velkan-tool COMMAND --help' for one command
@@ -79,7 +87,8 @@ Options:
 A file name '-' stands for standard input (LYRICS, IN, SCRIPT.wrd) or output (OUT).
 OUT is replaced atomically, as the editor saves; lines are bytes, never re-encoded
 (new alone converts UTF-8 and UTF-16 lyrics to Shift-JIS, as the editor loads them).
-Exit status: 0 done; 1 a file could not be read or written, or a song has
+Exit status (check has its own, see 'velkan-tool check --help'):
+0 done; 1 a file could not be read or written, or a song has
 no usable MIDI header (nothing was written, an existing OUT is left whole);
 2 a usage error.
 )";
@@ -164,6 +173,30 @@ player never gets past it: the trace ends with "hang LINE" (from 1);
 time past the player's 31-bit tick count ends it with "overflow LINE".
 
   --song SONG.mid    count bars and ticks by this song
+)";
+    case ToolCommand::Check:
+        return R"(usage: velkan-tool check SCRIPT.wrd [--song SONG.mid]
+
+Reads SCRIPT.wrd as trace does and prints each line a WRD player reads
+otherwise than its writer most likely meant, as "LINE:CODE: message"
+(LINE from 1, by line, then code; the message in Japanese):
+  E01  a @WAIT before bar 1 (with @OFFSET): the player hangs while loading
+  W02  shown later than written, as an earlier event was later
+  W03  a @WAIT step at or past its bar's length: shown in a later bar
+  W04  a command line without a closing ";": time moves on a line step
+  W05  text after a command on a command line: not shown
+  W06  a command name not written in full
+  W07  a line over 254 bytes: the player splits it
+  W08  text that runs past column 80
+  W09  no @STARTUP on the first line
+  W10  @PAL with a count of values the player ignores
+  W11  a @WAIT past the song's end (with --song)
+  W12  a command without parentheses: it takes the rest of the line
+  W13  blanks, then "@": shown as text
+Exit status: 0 no findings; 1 findings; 2 a usage error, or a file that
+cannot be read.
+
+  --song SONG.mid    count bars by this song, and check against its end
 )";
     }
     return {};

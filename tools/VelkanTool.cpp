@@ -7,6 +7,7 @@
 #include "midi/MidiBytes.h"
 #include "midi/MidiReader.h"
 #include "player/PlayerReading.h"
+#include "player/ScriptCheck.h"
 #include "script/LyricsFile.h"
 #include "script/Messages.h"
 #include "script/ScriptFile.h"
@@ -93,7 +94,8 @@ int VelkanTool::run(const std::vector<std::string> &args)
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     ToolOptions accepted;
     accepted.output = *command == ToolCommand::New || *command == ToolCommand::Shift;
-    accepted.song = *command == ToolCommand::Shift || *command == ToolCommand::Trace;
+    accepted.song = *command == ToolCommand::Shift || *command == ToolCommand::Trace ||
+                    *command == ToolCommand::Check;
     const ToolArgs parsed = parseToolArgs(rest, accepted);
     // --help wins over anything else on the line, as users expect.
     if (parsed.help) {
@@ -116,6 +118,8 @@ int VelkanTool::run(const std::vector<std::string> &args)
         return runShift(parsed);
     case ToolCommand::Trace:
         return runTrace(parsed);
+    case ToolCommand::Check:
+        return runCheck(parsed);
     case ToolCommand::None:
         break;
     }
@@ -310,6 +314,38 @@ int VelkanTool::runTrace(const ToolArgs &args)
     if (reading.overflowsAtLine)
         m_out << "overflow " << *reading.overflowsAtLine + 1 << '\n';
     return flushOut() ? kExitOk : kExitFailure;
+}
+
+int VelkanTool::runCheck(const ToolArgs &args)
+{
+    if (args.operands.size() != 1)
+        return usageError(ToolCommand::Check,
+                          args.operands.empty() ? "SCRIPT.wrd missing" : "too many operands");
+    // A file that cannot be read is 2 here: 1 means findings.
+    std::optional<LoadedSong> song;
+    std::string image;
+    if (args.song) {
+        song = loadSong(*args.song);
+        if (!song)
+            return kExitUsage;
+        if (m_fs.readText(*args.song, image) != FileSystem::ReadStatus::Ok) {
+            failure(messages::kCannotOpenInput, *args.song);
+            return kExitUsage;
+        }
+    }
+    std::string bytes;
+    if (!readInput(args.operands[0], bytes))
+        return kExitUsage;
+    const ScriptLines lines = splitScriptText(bytes);
+    const std::vector<TimeSignatureEvent> signatures = playerTimeSignatures(image);
+    const std::vector<Finding> findings =
+        checkScript(lines, song ? song->timeline.get() : nullptr, playerSongEndTick(image),
+                    song ? &signatures : nullptr);
+    for (const Finding &f : findings)
+        m_out << f.line + 1 << ':' << f.code << ": " << f.message << '\n';
+    if (!flushOut())
+        return kExitUsage;
+    return findings.empty() ? kExitOk : kExitFailure;
 }
 
 int VelkanTool::usageError(ToolCommand command, std::string_view problem)

@@ -36,6 +36,7 @@ private:
     int runClock(const ToolArgs &args);
     int runShift(const ToolArgs &args);
     int runTrace(const ToolArgs &args);
+    int runCheck(const ToolArgs &args);
 
     // A song as the editor loads it for playing: the reader's lines, its
     // timeline and its length in sixteenths as the device measures it.
