@@ -186,7 +186,7 @@ otherwise than its writer most likely meant, as "LINE:CODE: message"
   W04  a command line without a closing ";": time moves on a line step
   W05  text after a command on a command line: not shown
   W06  a command name not written in full
-  W07  a line over 254 bytes: the player splits it
+  W07  a line over 254 bytes with its CR LF: the player splits it
   W08  text that runs past column 80
   W09  no @STARTUP on the first line
   W10  @PAL with a count of values the player ignores

@@ -22,7 +22,7 @@ constexpr std::array<Message, 13> kMessages = {{
     {"W04", "コマンド行が「;」で終わっていません。時刻が1行分進みます"},
     {"W05", "コマンドの後ろの文字は表示されません"},
     {"W06", "コマンド名が正しく書かれていません。別のコマンドとして読まれるか、無視されます"},
-    {"W07", "254バイトを超える行です。プレーヤーは行を分けて読みます"},
+    {"W07", "改行を含めて254バイトを超える行です。プレーヤーは行を分けて読みます"},
     {"W08", "文字が80桁目を超えます"},
     {"W09", "1行目が@STARTUPではありません"},
     {"W10", "@PALの値の数が正しくありません。プレーヤーはこの@PALを無視します"},
@@ -41,7 +41,9 @@ constexpr std::array<std::string_view, 15> kExtNames = {
     "FONTM",   "FONTP", "FONTR", "GSC",   "LINE",  "PAL",   "REGSAVE", "SCROLL",
     "TEXTDOT", "TMODE", "TSCRL", "VCOPY", "VSGET", "VSRES", "XCOPY"};
 
-constexpr std::size_t kLineMostBytes = 254;
+// The player reads at most 254 bytes at a time, the line's CR LF included:
+// the rest of a longer line comes as a line of its own.
+constexpr std::size_t kLineMostBytes = 254 - 2;
 constexpr std::size_t kScreenColumns = 80;
 constexpr std::size_t kPaletteValues = 16;
 
