@@ -25,7 +25,8 @@ constexpr std::array<Message, 13> kMessages = {{
     {"W07", "改行を含めて254バイトを超える行です。プレーヤーは行を分けて読みます"},
     {"W08", "文字が80桁目を超えます"},
     {"W09", "1行目が@STARTUPではありません"},
-    {"W10", "@PALの値の数が正しくありません。プレーヤーはこの@PALを無視します"},
+    {"W10", "@PALの値が16個（#nの後に16個）ではありません。プレーヤーはこの@"
+            "PALを無視するか、読み違えます"},
     {"W11", "曲の終わりより後のタイミングです"},
     {"W12", "コマンドに括弧がありません。行の残りがすべて引数になります"},
     {"W13", "空白の後の「@」は文字として表示されます"},
@@ -67,6 +68,14 @@ std::string upperCopy(std::string_view s)
     std::string out(s);
     std::transform(out.begin(), out.end(), out.begin(), upper);
     return out;
+}
+
+// "@STARTUP" as a whole name at the line's start, any case.
+bool beginsWithStartup(std::string_view line)
+{
+    constexpr std::string_view kStartup = "@STARTUP";
+    return upperCopy(line.substr(0, kStartup.size())) == kStartup &&
+           (line.size() == kStartup.size() || !isAsciiLetter(line[kStartup.size()]));
 }
 
 template <std::size_t N>
@@ -124,14 +133,17 @@ public:
         }
     }
 
+    // 16 colours, or a palette number and 16 colours; the player splits
+    // them at "," and ";". With fewer it drops the line; with "#n" and 15
+    // it takes "#n" for a colour, and past 17 it drops the rest.
     void palette(std::size_t line, std::string_view args)
     {
         std::size_t values = 1;
         for (const char c : args)
-            values += c == ',' ? 1 : 0;
+            values += c == ',' || c == ';' ? 1 : 0;
         const std::size_t start = args.find_first_not_of(" \t");
         const bool numbered = start != std::string_view::npos && args[start] == '#';
-        if (values != kPaletteValues + (numbered ? 1 : 0))
+        if (values != kPaletteValues + 1 && (values != kPaletteValues || numbered))
             add(line, "W10");
     }
 
@@ -194,7 +206,7 @@ std::vector<Finding> checkScript(const std::vector<std::string_view> &lines,
                 check.add(w.line, "W11");
     check.columns(reading);
 
-    if (!lines.empty() && upperCopy(lines.front().substr(0, 9)) != "@STARTUP(")
+    if (!lines.empty() && !beginsWithStartup(lines.front()))
         check.add(0, "W09");
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const std::string_view text = lines[n];
