@@ -3,7 +3,6 @@
 #include "player/ScriptCheck.h"
 #include "midi/SmfBuilder.h"
 #include "player/PlayerReading.h"
-#include "script/ScriptFile.h"
 
 #include <gtest/gtest.h>
 
@@ -29,11 +28,6 @@ std::string twoBarSong()
     TrackBuilder t;
     t.note(0, 60).note(8 * Q, 60).endOfTrack(2 * Q);
     return smf(Q, {t});
-}
-
-std::string repeated(char c, std::size_t n)
-{
-    return std::string(n, c);
 }
 
 // n palette entries after "@PAL(" and an optional "#1,".
@@ -104,14 +98,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"CommandsSharingALine", {H, "@COLOR(31); @LOCATE(1,1);"}, {}, {}},
         Case{"ShortenedName", {H, "@COL(31);"}, {}, {"2:W06"}},
         Case{"NameInLowerCase", {H, "@color(31);"}, {}, {}},
-        Case{"OverlongLine", {H, "@REM(" + repeated('x', 246) + ");"}, {}, {"2:W07"}},
-        Case{"LongestLine", {H, "@REM(" + repeated('x', 245) + ");"}, {}, {}},
+        Case{"OverlongLine", {H, "@REM(" + std::string(246, 'x') + ");"}, {}, {"2:W07"}},
+        Case{"LongestLine", {H, "@REM(" + std::string(245, 'x') + ");"}, {}, {}},
         Case{"TextPastColumn80", {H, "@LOCATE(1;75);", "abcdefg;"}, {}, {"3:W08"}},
         Case{"TextToColumn80", {H, "@LOCATE(1;75);", "abcdef;"}, {}, {}},
         Case{"DoubleByteAtColumn80", {H, "@LOCATE(1;80);", kSjisA + ";"}, {}, {"3:W08"}},
         Case{"DoubleByteAtColumn79", {H, "@LOCATE(1;79);", kSjisA + ";"}, {}, {}},
         Case{"TextGoesOnAfterSemicolon",
-             {H, "@LOCATE(1;40);", repeated('a', 41) + ";", "b;"},
+             {H, "@LOCATE(1;40);", std::string(41, 'a') + ";", "b;"},
              {},
              {"4:W08"}},
         Case{"NoStartup", {"@COLOR(31);", "a;"}, {}, {"1:W09"}},
@@ -123,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NumberedPaletteOfSixteen", {H, palLine(true, 16)}, {}, {}},
         Case{"NumberedPaletteOfFifteen", {H, palLine(true, 15)}, {}, {"2:W10"}},
         Case{"NumberedPaletteOfSeventeen", {H, palLine(true, 17)}, {}, {"2:W10"}},
-        Case{"PaletteSplitAtSemicolons", {H, "@PAL(#1" + repeated(';', 16) + ");"}, {}, {}},
+        Case{"PaletteSplitAtSemicolons", {H, "@PAL(#1" + std::string(16, ';') + ");"}, {}, {}},
         Case{"WaitPastSongEnd", {H, "@WAIT(3,12);", "a;"}, twoBarSong(), {"2:W11"}},
         Case{"WaitAtSongEnd", {H, "@WAIT(3,0);", "a;"}, twoBarSong(), {}},
         Case{"NoSongNoEnd", {H, "@WAIT(99,0);", "a;"}, {}, {}},
@@ -133,16 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"MarkAtLineStart", {H, "@COLOR(31);"}, {}, {}},
         Case{"SeveralOnOneLine", {H, "@COL(31) x"}, {}, {"2:W04", "2:W05", "2:W06"}}),
     [](const testing::TestParamInfo<Case> &p) { return std::string(p.param.name); });
-
-TEST(ScriptCheck, ScriptLinesReadAsTheirViews)
-{
-    const ScriptLines lines = splitScriptText("@COLOR(31);\r\n@WAIT(0,0);\r\n");
-    const std::vector<Finding> found = checkScript(lines, nullptr);
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0], (Finding{0, "W09", std::string(findingMessage("W09"))}));
-    EXPECT_EQ(found[1].line, 1u);
-    EXPECT_EQ(found[1].code, "E01");
-}
 
 } // namespace
 } // namespace velkan::test
