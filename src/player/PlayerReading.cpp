@@ -760,8 +760,11 @@ void Reader::prevBars(std::int64_t target)
     while (m_bar > target && m_bar != 0 && !m_stopped) {
         const bool nothingDue = m_waiting.empty() || m_waiting.soonest() > 0;
         if (m_step == 0 && nothingDue) {
-            const std::int64_t bars =
-                std::min(m_bar - target - 1, (m_at - m_spans[m_span].startTick) / m_barStep);
+            // The first meter also holds before the song's start, so from
+            // there back there is no meter change to stop at.
+            const std::int64_t room =
+                m_span == 0 ? m_bar - target - 1 : (m_at - m_spans[m_span].startTick) / m_barStep;
+            const std::int64_t bars = std::min(m_bar - target - 1, room);
             if (bars > 0) {
                 m_at -= bars * m_barStep;
                 m_bar -= bars;
