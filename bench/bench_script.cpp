@@ -2,6 +2,7 @@
 // its line scan, and single-line edits at the top of a long list with the view
 // attached.
 //   build/bench/bench_script [lines]
+#include "BenchScripts.h"
 #include "form/ScriptListModel.h"
 #include "form/ScriptListView.h"
 #include "script/LineEnds.h"
@@ -20,26 +21,13 @@
 using namespace velkan;
 using Clock = std::chrono::steady_clock;
 
+using velkan::bench::makeScript;
+
 namespace {
 
 double msSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-std::string makeScript(int lines)
-{
-    std::string text = "@STARTUP(427) @GON(1) @TON(1) @WMODE(23) @GCLS()\r\n";
-    // About 30 bytes a line: timing lines and Shift-JIS lyrics.
-    for (int i = 1; i < lines; ++i) {
-        if (i % 2)
-            text += "@WAIT(" + std::to_string(i / 8 + 1) + "," + std::to_string((i % 4) * 48) +
-                    ");   \r\n";
-        else
-            text +=
-                "\x89\xCC\x8E\x8C\x82\xCC\x8D\x73 lyric line " + std::to_string(i % 10000) + "\r\n";
-    }
-    return text;
 }
 
 void writeAll(const std::string &path, const std::string &bytes, bool sync)

@@ -5,6 +5,7 @@
 //   build/bench/bench_undo [lines]        (default 100000)
 // Every undo and redo is timed through the form's action and the passes of the
 // event loop that follow it, so the list's layout and painting count with it.
+#include "BenchScripts.h"
 #include "document/ScriptDocument.h"
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
@@ -27,6 +28,8 @@
 using namespace velkan;
 using Clock = std::chrono::steady_clock;
 
+using velkan::bench::makeScript;
+
 namespace {
 
 constexpr double kFrameMs = 16;
@@ -43,22 +46,6 @@ const QString kLoad = QStringLiteral("歌詞読込");
 double msSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// About 30 bytes a line: timing lines (the odd ones) and Shift-JIS lyrics.
-// `variant` changes the lyrics so that two scripts differ.
-std::string makeScript(int lines, int variant = 0)
-{
-    std::string text = "@STARTUP(427) @GON(1) @TON(1) @WMODE(23) @GCLS()\r\n";
-    for (int i = 1; i < lines; ++i) {
-        if (i % 2)
-            text += "@WAIT(" + std::to_string(i / 8 + 1) + "," + std::to_string((i % 4) * 48) +
-                    ");   \r\n";
-        else
-            text += "\x89\xCC\x8E\x8C\x82\xCC\x8D\x73 lyric line " +
-                    std::to_string((i + variant) % 10000) + "\r\n";
-    }
-    return text;
 }
 
 // The times of one kind of pass, and in how many of them the list was painted.
