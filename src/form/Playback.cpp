@@ -170,7 +170,8 @@ void Playback::midiLoad()
     // The new song is read and tried on the device before anything of the
     // old one goes: a file that is not a song changes nothing.
     const std::string file = QFile::encodeName(path).toStdString();
-    MidiReadResult read = readMidiFile(file);
+    std::string image;
+    MidiReadResult read = readMidiFile(file, &image);
     if (!read.ok()) {
         const std::string_view message = midiReadMessage(read.status);
         MessageBox::show(&m_view,
@@ -199,6 +200,7 @@ void Playback::midiLoad()
                 m_clock.setTimeline(nullptr);
             }
             m_timeline = nullptr;
+            m_playerSong = nullptr;
             m_songPath.clear();
             emit songChanged(m_songPath);
         }
@@ -209,6 +211,7 @@ void Playback::midiLoad()
     m_view.document().assign(std::move(read.lines), QStringLiteral("MIDI読込"), true);
     m_timeline =
         read.timeline ? std::make_shared<const SongTimeline>(std::move(*read.timeline)) : nullptr;
+    m_playerSong = m_timeline ? playerSongOf(image, m_timeline) : nullptr;
     m_songPath = path;
     emit songChanged(m_songPath);
 
@@ -373,6 +376,12 @@ void Playback::releaseAt(int p)
 void Playback::useTimeline(std::shared_ptr<const SongTimeline> timeline)
 {
     m_timeline = std::move(timeline);
+}
+
+std::int64_t Playback::songTickNow() const
+{
+    std::lock_guard lock(m_clockMutex);
+    return m_clock.isRunning() ? m_clock.tickAt(nanosOf(m_timer.now())) : m_clock.originTick();
 }
 
 bool Playback::lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime)

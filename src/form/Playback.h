@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/ScriptReading.h"
 #include "midi/BeatClock.h"
 #include "midi/LyricFollow.h"
 #include "platform/PeriodicTimer.h"
@@ -79,6 +80,11 @@ public:
     // Counts bars and beats by `timeline` as if its song were loaded (tests
     // use it to give the dialogs a song without a device).
     void useTimeline(std::shared_ptr<const SongTimeline> timeline);
+    // What the WRD player reads of the loaded song; null when none is loaded.
+    const std::shared_ptr<const PlayerSong> &playerSong() const { return m_playerSong; }
+    // The song's tick now: where it sounds while playing, where it stands
+    // (or the thumb has put it) otherwise.
+    std::int64_t songTickNow() const;
     bool isPerforming() const { return m_performing.load(); }
     bool isTimerRunning() const { return m_timer.isRunning(); }
     std::int32_t songLength() const { return m_songLength.load(); }
@@ -103,6 +109,7 @@ private:
     std::unique_ptr<Sequencer> m_sequencer;
     PeriodicTimer m_timer;
     std::shared_ptr<const SongTimeline> m_timeline;
+    std::shared_ptr<const PlayerSong> m_playerSong;
     QString m_songPath;
 
     mutable std::mutex m_clockMutex; // the clock: the timer thread against the UI

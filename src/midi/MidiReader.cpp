@@ -114,7 +114,7 @@ MidiReadResult readMidiImage(std::string_view image)
     return result;
 }
 
-MidiReadResult readMidiFile(const std::filesystem::path &path)
+MidiReadResult readMidiFile(const std::filesystem::path &path, std::string *imageOut)
 {
     MidiReadResult failed;
     std::error_code error;
@@ -144,7 +144,10 @@ MidiReadResult readMidiFile(const std::filesystem::path &path)
     }
     in.close();
     try {
-        return readMidiImage(image);
+        MidiReadResult read = readMidiImage(image);
+        if (imageOut)
+            *imageOut = std::move(image);
+        return read;
     } catch (const std::bad_alloc &) {
         failed.status = MidiReadStatus::NoMemory;
         return failed;

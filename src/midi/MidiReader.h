@@ -43,7 +43,8 @@ struct MidiReadResult {
 MidiReadResult readMidiImage(std::string_view image);
 
 // Reads the file at path in one piece and reads its image as above.
-MidiReadResult readMidiFile(const std::filesystem::path &path);
+// `imageOut`, when given, receives the file's bytes.
+MidiReadResult readMidiFile(const std::filesystem::path &path, std::string *imageOut = nullptr);
 
 // The bar length recorded for a time signature nn/2^dd: nn x 4 / 2^dd quarter
 // notes where that is whole, else nn (a bar we cannot count in quarters).
