@@ -3,9 +3,12 @@
 #include "aids/CommandTemplateMenu.h"
 #include "aids/LyricLayoutDialog.h"
 #include "aids/LyricRevealDialog.h"
+#include "aids/PlayerPreview.h"
+#include "aids/ScriptCheckPanel.h"
 #include "aids/TimingOffsetDialog.h"
 #include "aids/core/CommandTemplates.h"
 #include "app/AboutDialog.h"
+#include "document/ScriptReading.h"
 #include "form/CommandIds.h"
 #include "form/Playback.h"
 #include "form/VelkanView.h"
@@ -17,6 +20,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -58,6 +62,13 @@ MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
     installTimingOffsetCommand(*m_view);
     installLyricLayoutCommand(*m_view);
     installLyricRevealCommand(*m_view);
+    // The player's reading of the script, for its screen and the check.
+    m_reading = new ScriptReading(m_view->document(), this);
+    connect(m_view->playback(), &Playback::songChanged, m_reading,
+            [this] { m_reading->setSong(m_view->playback()->playerSong()); });
+    m_checkPanel = new ScriptCheckPanel(*m_view, *m_reading, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_checkPanel);
+    m_checkPanel->hide();
     buildMenus();
     buildStatusBar();
     setDocumentTitle({});
@@ -72,6 +83,20 @@ MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
 }
 
 MainFrame::~MainFrame() = default;
+
+PlayerPreviewWindow *MainFrame::playerPreview()
+{
+    if (!m_preview) {
+        m_preview = new PlayerPreviewWindow(*m_view, *m_reading, this);
+        // Closing the window unticks its menu item.
+        connect(m_preview, &PlayerPreviewWindow::shownChanged, this, [this](bool shown) {
+            QAction *item = m_actions.value(cmd::PlayerPreview);
+            const QSignalBlocker quiet(item);
+            item->setChecked(shown);
+        });
+    }
+    return m_preview;
+}
 
 QAction *MainFrame::action(int commandId) const
 {
@@ -115,6 +140,11 @@ void MainFrame::buildMenus()
     settings->addAction(m_view->action(cmd::LyricReveal));
     settings->addSeparator();
     settings->addAction(m_view->action(cmd::TimingOffset));
+    settings->addSeparator();
+    QAction *check =
+        addOwnAction(settings, "actionScriptCheck", QStringLiteral("スクリプトの検査(&K)"),
+                     cmd::ScriptCheck, QStringLiteral("ﾌﾟﾚｰﾔｰが読むとおりにｽｸﾘﾌﾟﾄを検査"));
+    connect(check, &QAction::triggered, m_checkPanel, &ScriptCheckPanel::check);
 
     QMenu *commands = bar->addMenu(QStringLiteral("コマンド(&C)"));
     commands->setObjectName(QStringLiteral("commandMenu"));
@@ -131,6 +161,11 @@ void MainFrame::buildMenus()
     status->setCheckable(true);
     status->setChecked(true);
     connect(status, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    QAction *preview =
+        addOwnAction(view, "actionPlayerPreview", QStringLiteral("プレーヤー表示(&P)"),
+                     cmd::PlayerPreview, QStringLiteral("ﾌﾟﾚｰﾔｰが見せる画面を表示/非表示"));
+    preview->setCheckable(true);
+    connect(preview, &QAction::toggled, this, [this](bool on) { playerPreview()->setVisible(on); });
 
     QMenu *help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     help->setObjectName(QStringLiteral("helpMenu"));

@@ -10,6 +10,9 @@ class QLabel;
 
 namespace velkan {
 
+class PlayerPreviewWindow;
+class ScriptCheckPanel;
+class ScriptReading;
 class VelkanView;
 
 // The main window: menu bar, status bar and the main form inside.
@@ -23,6 +26,10 @@ public:
     QAction *action(int commandId) const;
     QLabel *messagePane() const { return m_messagePane; }
     QList<QLabel *> indicators() const { return m_indicators; }
+    ScriptReading *scriptReading() const { return m_reading; }
+    // The player's screen, made the first time it is shown.
+    PlayerPreviewWindow *playerPreview();
+    ScriptCheckPanel *checkPanel() const { return m_checkPanel; }
 
     // Title for a document named on the command line ("無題" when none).
     void setDocumentTitle(const QString &name);
@@ -45,6 +52,9 @@ private:
                           const QString &tip);
 
     VelkanView *m_view = nullptr;
+    ScriptReading *m_reading = nullptr;
+    PlayerPreviewWindow *m_preview = nullptr;
+    ScriptCheckPanel *m_checkPanel = nullptr;
     QLabel *m_messagePane = nullptr;
     QList<QLabel *> m_indicators;
     QHash<int, QAction *> m_actions;

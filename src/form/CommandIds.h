@@ -30,6 +30,8 @@ enum : int {
     TimingOffset = 32791,
     LyricReveal = 32792,
     Help = 32794,
+    PlayerPreview = 32795,
+    ScriptCheck = 32796,
 
     About = 57664,
     Exit = 57665,

@@ -78,14 +78,17 @@ TEST_F(FrameTest, MenuBarInOrderWithIds)
     EXPECT_EQ(describe(menu("settingsMenu")),
               (QStringList{QStringLiteral("歌詞表示位置の設定:32771"), QStringLiteral("-"),
                            QStringLiteral("歌詞の出現/消去方法:32792"), QStringLiteral("-"),
-                           QStringLiteral("歌詞追い時間の調整:32791")}));
+                           QStringLiteral("歌詞追い時間の調整:32791"), QStringLiteral("-"),
+                           QStringLiteral("スクリプトの検査(&K):32796")}));
     EXPECT_EQ(
         describe(menu("commandMenu")).join(QLatin1Char(' ')),
         QStringLiteral("WMODE:32772 OFFSET:32786 WAIT:32773 LOCATE:32774 COLOR:32775 TON:32787 "
                        "TCLS:32776 ESC:32788 SCROLL:32777 - GMODE:32778 GSCREEN:32779 GLINE:32780 "
                        "GCIRCLE:32781 GON:32789 GCLS:32790 GMOVE:32782 - PAL:32783 FADE:32784 "
                        "MAG:32785"));
-    EXPECT_EQ(describe(menu("viewMenu")), QStringList{QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰ(&S):59393")});
+    EXPECT_EQ(describe(menu("viewMenu")),
+              (QStringList{QStringLiteral("ｽﾃｰﾀｽ ﾊﾞｰ(&S):59393"),
+                           QStringLiteral("プレーヤー表示(&P):32795")}));
     EXPECT_EQ(describe(menu("helpMenu")),
               (QStringList{QStringLiteral("Velkanのヘルプ(&H)...\tCtrl+H:32794"),
                            QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(Velkan) (&A)...:57664")}));
