@@ -7,6 +7,7 @@
 #include "platform/Fonts.h"
 #include "platform/ShiftJisCodec.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -140,6 +141,12 @@ PlayerPreviewWindow::PlayerPreviewWindow(VelkanView &view, ScriptReading &readin
     layout->setSizeConstraint(QLayout::SetFixedSize);
     bottom->setContentsMargins(6, 0, 6, 0);
 
+    // Esc closes the window, as it closes a dialog.
+    auto *close = new QAction(this);
+    close->setShortcut(QKeySequence(Qt::Key_Escape));
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
+
     connect(m_double, &QCheckBox::toggled, this,
             [this](bool on) { m_screen->setScale(on ? 2 : 1); });
 
@@ -151,7 +158,8 @@ PlayerPreviewWindow::PlayerPreviewWindow(VelkanView &view, ScriptReading &readin
     // The song: played, stopped, or moved by the thumb.
     connect(&m_playback, &Playback::starting, this, [this] {
         followSong();
-        m_frames->start();
+        if (isVisible())
+            m_frames->start();
     });
     connect(&m_playback, &Playback::thumbMoved, this, [this] { followSong(); });
     connect(&m_playback, &Playback::draggedBarShown, this, [this](int bar) {
