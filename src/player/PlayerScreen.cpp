@@ -212,6 +212,9 @@ void PlayerScreen::apply(const PlayerEvent &e)
             showPalette(to);
             break;
         }
+        // On a true-colour display the player draws only the odd steps.
+        if (step % 2 == 0)
+            break;
         const auto between = [&](std::uint16_t a, std::uint16_t b) {
             return static_cast<std::uint16_t>((int{b} - int{a}) / steps * step + a);
         };

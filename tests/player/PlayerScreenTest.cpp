@@ -167,13 +167,16 @@ INSTANTIATE_TEST_SUITE_P(
         PaletteCase{"StartupRestores", {kWhitePal, "@STARTUP(427);"}, rgb(0x000)}),
     [](const auto &p) { return std::string(p.param.name); });
 
-TEST(PlayerScreen, FadeStepIsTheTruncatedShareOfTheWay)
+TEST(PlayerScreen, AnOddFadeStepIsTheTruncatedShareOfTheWay)
 {
     PlayerScreen s = screenAfter({kHeader, kGreyPal3});
     s.apply({0, PlayerEventKind::Fade, {0, 3, 10}, {}, 0});
-    s.apply({0, PlayerEventKind::FadeStep, {6, 12}, {}, 0});
-    const auto half = static_cast<std::uint16_t>(0x8888 / 12 * 6);
-    EXPECT_EQ(s.background(), (ScreenColour{half, half, half}));
+    s.apply({0, PlayerEventKind::FadeStep, {7, 12}, {}, 0});
+    const auto part = static_cast<std::uint16_t>(0x8888 / 12 * 7);
+    EXPECT_EQ(s.background(), (ScreenColour{part, part, part}));
+    // Even steps are not drawn.
+    s.apply({0, PlayerEventKind::FadeStep, {8, 12}, {}, 0});
+    EXPECT_EQ(s.background(), (ScreenColour{part, part, part}));
     EXPECT_EQ(s.palette(0)[0], rgb(0x000)); // only the last step stores it
 }
 
