@@ -2,6 +2,7 @@
 
 #include "midi/MidiBytes.h"
 #include "midi/SteadyTempoCopy.h"
+#include "platform/AppSettings.h"
 
 #include <fluidsynth.h>
 
@@ -80,8 +81,11 @@ FluidSynthSequencer::~FluidSynthSequencer()
 
 std::string FluidSynthSequencer::findSoundFont()
 {
+    // Either choice is checked when loaded, so a wrong one is reported as such.
     if (const char *chosen = std::getenv("VELKAN_SOUNDFONT"); chosen && *chosen)
-        return chosen; // checked when loaded, so a wrong choice is reported as such
+        return chosen;
+    if (const QString chosen = AppSettings().soundFont(); !chosen.isEmpty())
+        return chosen.toStdString();
     for (const char *candidate :
          {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2",
           "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
@@ -103,14 +107,7 @@ SeqResult FluidSynthSequencer::ensureSynth()
     m_settings = new_fluid_settings();
     if (!m_settings)
         return SeqResult::failure(kSynthFailed);
-    const std::string driver = envOr("VELKAN_AUDIO_DRIVER", {});
-    if (!driver.empty())
-        fluid_settings_setstr(m_settings, "audio.driver", driver.c_str());
-    if (driver == "file") {
-        // The file driver writes in real time, which paces the player as a sound card would.
-        fluid_settings_setstr(m_settings, "audio.file.name", "/dev/null");
-        fluid_settings_setstr(m_settings, "audio.file.type", "raw");
-    }
+    configure(m_settings);
     m_synth = new_fluid_synth(m_settings);
     if (!m_synth) {
         delete_fluid_settings(m_settings);
@@ -125,6 +122,37 @@ SeqResult FluidSynthSequencer::ensureSynth()
         return SeqResult::failure(std::string(kSoundFontUnreadable) + soundFont);
     }
     return SeqResult::success();
+}
+
+std::string FluidSynthSequencer::chosenAudioDriver()
+{
+    return envOr("VELKAN_AUDIO_DRIVER", AppSettings().audioDriver().toStdString());
+}
+
+void FluidSynthSequencer::configure(fluid_settings_t *settings)
+{
+    const std::string driver = chosenAudioDriver();
+    if (!driver.empty())
+        fluid_settings_setstr(settings, "audio.driver", driver.c_str());
+    if (driver == "file") {
+        // The file driver writes in real time, which paces the player as a sound card would.
+        fluid_settings_setstr(settings, "audio.file.name", "/dev/null");
+        fluid_settings_setstr(settings, "audio.file.type", "raw");
+    }
+}
+
+std::vector<std::string> FluidSynthSequencer::audioDrivers()
+{
+    std::vector<std::string> drivers;
+    fluid_settings_t *settings = new_fluid_settings();
+    if (!settings)
+        return drivers;
+    fluid_settings_foreach_option(
+        settings, "audio.driver", &drivers, [](void *list, const char *, const char *option) {
+            static_cast<std::vector<std::string> *>(list)->push_back(option);
+        });
+    delete_fluid_settings(settings);
+    return drivers;
 }
 
 // FluidSynth forbids deleting a player while the synth renders, so the audio

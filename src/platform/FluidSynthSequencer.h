@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // FluidSynth's opaque types, so that users of this header need not see fluidsynth.h.
 struct _fluid_hashtable_t;
@@ -19,11 +20,13 @@ namespace velkan {
 // The sequencer device on FluidSynth: a synth with a GM SoundFont, an audio
 // driver and one MIDI player per song.
 //
-// Environment:
-// - VELKAN_SOUNDFONT: the SoundFont to load; otherwise the first that exists
-//   of /usr/share/sounds/sf2/default-GM.sf2, TimGM6mb.sf2, FluidR3_GM.sf2.
-// - VELKAN_AUDIO_DRIVER: FluidSynth's audio.driver (its own default when
-//   unset). "file" renders in real time to /dev/null: headless machines.
+// Environment, then the user's settings (AppSettings):
+// - VELKAN_SOUNDFONT, else the SoundFont chosen in the settings: the SoundFont
+//   to load; otherwise the first that exists of
+//   /usr/share/sounds/sf2/default-GM.sf2, TimGM6mb.sf2, FluidR3_GM.sf2.
+// - VELKAN_AUDIO_DRIVER, else the output chosen in the settings: FluidSynth's
+//   audio.driver (its own default when neither is set). "file" renders in
+//   real time to /dev/null: headless machines.
 // Both are read when the synth is first made, at the first open().
 //
 // What this class hides of FluidSynth's player: it accepts any file name and
@@ -63,11 +66,16 @@ public:
 
     // The SoundFont open() would load; empty when there is none.
     static std::string findSoundFont();
+    // The audio.driver the synth is made with; empty for FluidSynth's default.
+    static std::string chosenAudioDriver();
+    // The audio drivers this FluidSynth was built with, by their audio.driver names.
+    static std::vector<std::string> audioDrivers();
 
 private:
     enum class LoadOutcome { Loaded, Rejected, NoResponse };
 
     SeqResult ensureSynth();
+    static void configure(_fluid_hashtable_t *settings);
     static SeqResult readSong(const std::string &path, std::string &smf, std::int32_t &length);
     static bool playerAccepts(const std::string &smf);
     SeqResult makePlayer(bool muted);
