@@ -1,14 +1,21 @@
 // The player's reading and the script check: a 1,000,000-line script read
 // and checked beside a song with meter and tempo changes (target < 1 s), and
 // the check of a 10,000-line script as after each edit (target < 50 ms).
+// Then the preview: the player's screen at any tick or line of a 100,000-line
+// script from its screen timeline (target: worst call < 5 ms), at the
+// timeline's spacing of 256 events and at 64 and 1024 beside it.
+#include "BenchScripts.h"
 #include "midi/SongTimeline.h"
 #include "player/PlayerReading.h"
+#include "player/PlayerScreen.h"
 #include "player/ScriptCheck.h"
 #include "script/ScriptLines.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -67,6 +74,57 @@ void report(const char *what, double ms, double target)
                 ms < target ? "met" : "MISSED");
 }
 
+// Mean, 99th percentile and worst of one call at each of `points`.
+template <class P, class F>
+void reportCalls(const char *what, const std::vector<P> &points, F &&call)
+{
+    std::vector<double> times;
+    for (const P &p : points) {
+        const auto start = steady_clock::now();
+        call(p);
+        times.push_back(duration<double, std::milli>(steady_clock::now() - start).count());
+    }
+    double total = 0;
+    for (const double ms : times)
+        total += ms;
+    std::sort(times.begin(), times.end());
+    const double worst = times.back();
+    std::printf("  %-34s mean %6.3f, p99 %6.3f, worst %6.3f ms  (target worst < 5 ms: %s)\n", what,
+                total / static_cast<double>(times.size()), times[times.size() * 99 / 100], worst,
+                worst < 5 ? "met" : "MISSED");
+}
+
+void previewRows(const std::shared_ptr<const PlayerReading> &reading, std::size_t lines)
+{
+    const std::vector<PlayerEvent> &events = reading->events;
+    std::mt19937_64 random(7);
+    std::vector<std::int64_t> ticks(2000);
+    std::uniform_int_distribution<std::int64_t> anyTick(0, events.back().tick);
+    for (std::int64_t &t : ticks)
+        t = anyTick(random);
+    std::vector<std::size_t> atLines(2000);
+    std::uniform_int_distribution<std::size_t> anyLine(0, lines - 1);
+    for (std::size_t &l : atLines)
+        l = anyLine(random);
+
+    for (const std::size_t spacing : {std::size_t{64}, std::size_t{256}, std::size_t{1024}}) {
+        std::unique_ptr<PlayerScreenTimeline> timeline;
+        const double build = medianMs(
+            5, [&] { timeline = std::make_unique<PlayerScreenTimeline>(reading, spacing); });
+        const std::size_t checkpoints = events.size() / spacing + 1;
+        std::printf("spacing %zu: built in %.1f ms, %zu checkpoints x %zu bytes = %.1f MB\n",
+                    spacing, build, checkpoints, sizeof(PlayerScreen),
+                    static_cast<double>(checkpoints * sizeof(PlayerScreen)) / 1e6);
+        // Something from each screen, so that no call can be left out.
+        std::size_t seen = 0;
+        reportCalls("at(tick), 2,000 random ticks", ticks,
+                    [&](std::int64_t t) { seen += timeline->at(t).cursorRow(); });
+        reportCalls("atLine(line), 2,000 random lines", atLines,
+                    [&](std::size_t l) { seen += timeline->atLine(l).cursorColumn(); });
+        std::printf("  (cursor sum %zu)\n", seen);
+    }
+}
+
 } // namespace
 
 int main()
@@ -94,5 +152,18 @@ int main()
            medianMs(21, [&] { findings = checkScript(small, &song, songEnd, &signatures).size(); }),
            50);
     std::printf("  (%zu findings)\n", findings);
+
+    const ScriptLines screenScript = ScriptLines::fromText(bench::makeScreenScript(100000));
+    std::shared_ptr<const PlayerReading> reading;
+    const double read = medianMs(5, [&] {
+        reading = std::make_shared<const PlayerReading>(
+            readAsPlayer(screenScript, &song, songEnd, &signatures));
+    });
+    std::size_t fadeSteps = 0;
+    for (const PlayerEvent &e : reading->events)
+        fadeSteps += e.kind == PlayerEventKind::FadeStep;
+    std::printf("the preview of %zu lines (%zu events, %zu of them fade steps, read in %.1f ms):\n",
+                screenScript.size(), reading->events.size(), fadeSteps, read);
+    previewRows(reading, screenScript.size());
     return 0;
 }
