@@ -1,20 +1,44 @@
 #include "midi/BeatClock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace velkan {
 
 namespace {
 
-// Moments far outside any song (a tool asked about year 2300) must not wrap.
-std::int64_t saturatedSum(std::int64_t a, std::int64_t b)
+// Song times at a speed: nanoseconds x millionths outgrow 64 bits.
+__extension__ typedef __int128 Wide;
+
+constexpr std::int64_t kInt64Max = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kInt64Min = std::numeric_limits<std::int64_t>::min();
+
+std::int64_t saturated(Wide v)
 {
-    std::int64_t sum;
-    if (!__builtin_add_overflow(a, b, &sum))
-        return sum;
-    return b > 0 ? std::numeric_limits<std::int64_t>::max()
-                 : std::numeric_limits<std::int64_t>::min();
+    return v > kInt64Max ? kInt64Max : v < kInt64Min ? kInt64Min : static_cast<std::int64_t>(v);
+}
+
+Wide floorDiv(Wide a, Wide b) // b > 0
+{
+    const Wide q = a / b;
+    return a % b != 0 && a < 0 ? q - 1 : q;
+}
+
+Wide ceilDiv(Wide a, Wide b) // b > 0
+{
+    const Wide q = a / b;
+    return a % b != 0 && a > 0 ? q + 1 : q;
+}
+
+std::int64_t speedMillionths(double speed)
+{
+    // Far past anything playable, but still a speed.
+    constexpr double kFastest = 1000.0;
+    if (!(speed > 0))
+        return BeatClock::kSpeedUnit;
+    const double scaled = std::round(std::min(speed, kFastest) * BeatClock::kSpeedUnit);
+    return std::max<std::int64_t>(static_cast<std::int64_t>(scaled), 1);
 }
 
 } // namespace
@@ -33,15 +57,43 @@ std::int32_t BeatClock::locate(std::int64_t tick)
     return m_timeline ? m_timeline->barAt(m_tick).bar - 1 : 0;
 }
 
-void BeatClock::runFrom(std::int64_t tick, std::int64_t atNanos, std::int32_t songLength)
+void BeatClock::runFrom(std::int64_t tick, std::int64_t atNanos, std::int32_t songLength,
+                        double speed)
 {
     locate(tick);
+    m_speed = speedMillionths(speed);
     if (!m_timeline)
         return;
     m_running = true;
     m_startNanos = atNanos;
     m_songNanos = m_timeline->nanosAt(m_tick);
+    m_anchorTick = m_tick;
     m_endTick = songEndTick(*m_timeline, m_tick, songLength);
+}
+
+void BeatClock::setSpeed(double speed, std::int64_t atNanos)
+{
+    if (m_running && atNanos > m_startNanos) {
+        // The song's nanosecond at that moment, at the old speed: the new
+        // speed goes on from it, so no tick comes twice or not at all.
+        m_anchorTick = tickAt(atNanos);
+        m_songNanos = songNanosAt(atNanos);
+        m_startNanos = atNanos;
+    }
+    m_speed = speedMillionths(speed);
+}
+
+double BeatClock::speed() const
+{
+    return static_cast<double>(m_speed) / kSpeedUnit;
+}
+
+std::int64_t BeatClock::songNanosAt(std::int64_t nowNanos) const
+{
+    const Wide elapsed = Wide{nowNanos} - m_startNanos;
+    if (m_speed == kSpeedUnit)
+        return saturated(Wide{m_songNanos} + elapsed);
+    return saturated(Wide{m_songNanos} + floorDiv(elapsed * m_speed, kSpeedUnit));
 }
 
 void BeatClock::holdAt(std::int64_t nowNanos)
@@ -54,9 +106,8 @@ std::int64_t BeatClock::tickAt(std::int64_t nowNanos) const
     if (!m_running)
         return m_tick;
     if (nowNanos <= m_startNanos)
-        return m_tick;
-    const std::int64_t tick =
-        m_timeline->tickAt(saturatedSum(m_songNanos, saturatedSum(nowNanos, -m_startNanos)));
+        return m_anchorTick;
+    const std::int64_t tick = m_timeline->tickAt(songNanosAt(nowNanos));
     return std::clamp(tick, m_tick, std::max(m_tick, m_endTick));
 }
 
@@ -71,7 +122,9 @@ std::int64_t BeatClock::nanosOf(std::int64_t tick) const
 {
     if (!m_timeline)
         return m_startNanos;
-    return saturatedSum(m_startNanos, m_timeline->nanosAt(tick) - m_songNanos);
+    // The first moment whose song time reaches the tick's.
+    const Wide ahead = Wide{m_timeline->nanosAt(tick)} - m_songNanos;
+    return saturated(Wide{m_startNanos} + ceilDiv(ahead * kSpeedUnit, m_speed));
 }
 
 BeatStart beatStarting(const BeatClock &clock, std::int64_t beatTick)

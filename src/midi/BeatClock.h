@@ -15,6 +15,10 @@ namespace velkan {
 // behind the music. A run stops by itself at the song's end: the first bar
 // line after its start at or past the song's length.
 //
+// A run may play slower or faster than written: at speed s the song moves s
+// nanoseconds for each nanosecond of the caller's clock (1 as written; the
+// editor plays 0.5 to 1.5). The speed is kept in millionths.
+//
 // Moments are nanoseconds of the caller's steady clock. Plain data: the caller
 // keeps it from being read and written at once.
 class BeatClock {
@@ -27,10 +31,18 @@ public:
     // Stands at `tick`. Returns the number of bars completed before it.
     std::int32_t locate(std::int64_t tick);
     // Runs from `tick`, which sounds at `atNanos`, in a song `songLength`
-    // sixteenths long.
-    void runFrom(std::int64_t tick, std::int64_t atNanos, std::int32_t songLength);
+    // sixteenths long, at `speed`.
+    void runFrom(std::int64_t tick, std::int64_t atNanos, std::int32_t songLength,
+                 double speed = 1.0);
     // Stops where the song stands at `nowNanos`.
     void holdAt(std::int64_t nowNanos);
+
+    // Running: from `atNanos` on the song moves at `speed`, on from exactly
+    // where it stood then (in nanoseconds of the song, not a rounded tick).
+    // Standing: the speed of the next run. A speed of 0 or less, or none at
+    // all, is taken as 1.
+    void setSpeed(double speed, std::int64_t atNanos);
+    double speed() const;
 
     bool isRunning() const { return m_running; }
     // The tick the clock stands at or started from.
@@ -43,15 +55,22 @@ public:
     std::int64_t tickAt(std::int64_t nowNanos) const;
     // The beat sounding at a moment; bar and beat 0 without a song.
     BeatPlace beatAt(std::int64_t nowNanos) const;
-    // The moment a tick of the run sounds.
+    // The moment a tick of the run sounds: the first moment tickAt reads it.
     std::int64_t nanosOf(std::int64_t tick) const;
 
+    static constexpr std::int64_t kSpeedUnit = 1'000'000; // millionths
+
 private:
+    // The song's time `nowNanos`, counted from the anchor at the run's speed.
+    std::int64_t songNanosAt(std::int64_t nowNanos) const;
+
     std::shared_ptr<const SongTimeline> m_timeline;
     bool m_running = false;
-    std::int64_t m_tick = 0;       // where it stands, or where the run started
-    std::int64_t m_startNanos = 0; // when m_tick sounded
-    std::int64_t m_songNanos = 0;  // m_tick's time in the song
+    std::int64_t m_tick = 0;           // where it stands, or where the run started
+    std::int64_t m_startNanos = 0;     // the anchor: a moment of the run...
+    std::int64_t m_songNanos = 0;      // ...its time in the song...
+    std::int64_t m_anchorTick = 0;     // ...and the tick sounding then
+    std::int64_t m_speed = kSpeedUnit; // millionths
     std::int64_t m_endTick = 0;
 };
 
