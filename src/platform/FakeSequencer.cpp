@@ -1,12 +1,14 @@
 #include "platform/FakeSequencer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace velkan {
 
 namespace {
 constexpr const char *kNotOpen = "MIDI ファイルが開かれていません。";
 constexpr const char *kOutOfRange = "指定した位置は曲の範囲外です。";
+constexpr const char *kSpeedOutOfRange = "再生速度は 50% から 150% の範囲で指定してください。";
 } // namespace
 
 SeqResult FakeSequencer::record(Call call)
@@ -20,13 +22,18 @@ SeqResult FakeSequencer::record(Call call)
     return SeqResult::success();
 }
 
-std::int32_t FakeSequencer::positionLocked() const
+double FakeSequencer::exactPositionLocked() const
 {
     if (!m_playing || !m_advance)
-        return m_position;
+        return m_position + m_fraction;
     const std::int64_t moved = static_cast<std::int64_t>(m_advance()) - m_advanceAtPlay;
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(m_position + moved, 0, std::max(m_length, m_position)));
+    return std::clamp(m_position + m_fraction + static_cast<double>(moved) * m_speed, 0.0,
+                      static_cast<double>(std::max(m_length, m_position)));
+}
+
+std::int32_t FakeSequencer::positionLocked() const
+{
+    return static_cast<std::int32_t>(std::floor(exactPositionLocked()));
 }
 
 SeqResult FakeSequencer::check(const std::string &path)
@@ -54,6 +61,7 @@ SeqResult FakeSequencer::open(const std::string &path)
     m_path = path;
     m_length = m_songLength;
     m_position = 0;
+    m_fraction = 0.0;
     return result;
 }
 
@@ -97,6 +105,7 @@ SeqResult FakeSequencer::playFrom(std::int32_t sixteenths)
     if (!result)
         return result;
     m_position = sixteenths;
+    m_fraction = 0.0;
     m_advanceAtPlay = m_advance ? m_advance() : 0;
     m_playing = true;
     return result;
@@ -119,6 +128,7 @@ SeqResult FakeSequencer::stop()
     SeqResult result = record({Op::Stop, 0, {}});
     if (result && m_playing) {
         m_position = positionLocked();
+        m_fraction = 0.0;
         m_playing = false;
     }
     return result;
@@ -133,8 +143,46 @@ SeqResult FakeSequencer::seek(std::int32_t sixteenths)
     if (!result)
         return result;
     m_position = sixteenths;
+    m_fraction = 0.0;
     m_advanceAtPlay = m_advance ? m_advance() : 0;
     return result;
+}
+
+SeqResult FakeSequencer::setSpeed(double factor)
+{
+    std::lock_guard lock(m_mutex);
+    m_calls.push_back({Op::SetSpeed, static_cast<std::int32_t>(std::lround(factor * 1000)), {}});
+    if (const auto &failure = m_failures[static_cast<std::size_t>(Op::SetSpeed)])
+        return SeqResult::failure(*failure);
+    if (!(factor >= minSpeed && factor <= maxSpeed))
+        return SeqResult::failure(kSpeedOutOfRange);
+    if (m_playing) {
+        // What has played so far keeps the old speed.
+        const double exact = exactPositionLocked();
+        m_position = static_cast<std::int32_t>(std::floor(exact));
+        m_fraction = exact - m_position;
+        m_advanceAtPlay = m_advance ? m_advance() : 0;
+    }
+    m_speed = factor;
+    return SeqResult::success();
+}
+
+double FakeSequencer::speed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_speed;
+}
+
+std::int64_t FakeSequencer::outputLatencyNanos() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_latencyNanos;
+}
+
+void FakeSequencer::setOutputLatencyNanos(std::int64_t nanos)
+{
+    std::lock_guard lock(m_mutex);
+    m_latencyNanos = nanos;
 }
 
 void FakeSequencer::setFailure(Op op, std::optional<std::string> text)
@@ -155,14 +203,18 @@ void FakeSequencer::setPosition(std::int32_t sixteenths)
 {
     std::lock_guard lock(m_mutex);
     m_position = sixteenths;
+    m_fraction = 0.0;
     m_advanceAtPlay = m_advance ? m_advance() : 0;
 }
 
 void FakeSequencer::setAdvance(std::function<std::int32_t()> sixteenthsElapsed)
 {
     std::lock_guard lock(m_mutex);
-    if (m_playing)
-        m_position = positionLocked();
+    if (m_playing) {
+        const double exact = exactPositionLocked();
+        m_position = static_cast<std::int32_t>(std::floor(exact));
+        m_fraction = exact - m_position;
+    }
     m_advance = std::move(sixteenthsElapsed);
     m_advanceAtPlay = m_advance ? m_advance() : 0;
 }

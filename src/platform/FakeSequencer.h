@@ -18,15 +18,16 @@ namespace velkan {
 //
 // While playing, the position is the one playback started from plus how far
 // the injected advance function has moved since (clamped to the length); with
-// no function set it stays where playback started.
+// no function set it stays where playback started. The speed scales that
+// advance: at 0.5 it takes two sixteenths of the function for one of the song.
 class FakeSequencer final : public Sequencer {
 public:
-    enum class Op { Open, Close, Length, Position, PlayFrom, Play, Stop, Seek, Check };
-    static constexpr std::size_t opCount = 9;
+    enum class Op { Open, Close, Length, Position, PlayFrom, Play, Stop, Seek, Check, SetSpeed };
+    static constexpr std::size_t opCount = 10;
 
     struct Call {
         Op op;
-        std::int32_t argument = 0; // target of PlayFrom and Seek
+        std::int32_t argument = 0; // target of PlayFrom and Seek; thousandths of SetSpeed's factor
         std::string path;          // of Open
         bool operator==(const Call &) const = default;
     };
@@ -42,6 +43,10 @@ public:
     SeqResult play() override;
     SeqResult stop() override;
     SeqResult seek(std::int32_t sixteenths) override;
+    // Works with no song open, as the device's does.
+    SeqResult setSpeed(double factor) override;
+    double speed() const override;
+    std::int64_t outputLatencyNanos() const override;
 
     // Every later call of `op` fails with `text` until cleared with
     // std::nullopt. A failing call changes nothing, except that a failed open
@@ -54,6 +59,8 @@ public:
     // A running count of sixteenth notes (say, from a test clock); playback
     // advances by its increase since play started.
     void setAdvance(std::function<std::int32_t()> sixteenthsElapsed);
+    // What outputLatencyNanos() reports; 0 until set.
+    void setOutputLatencyNanos(std::int64_t nanos);
 
     bool isPlaying() const;
     std::vector<Call> calls() const;
@@ -62,6 +69,7 @@ public:
 
 private:
     SeqResult record(Call call);
+    double exactPositionLocked() const;
     std::int32_t positionLocked() const;
 
     mutable std::mutex m_mutex;
@@ -75,6 +83,10 @@ private:
     std::int32_t m_length = 0;
     std::int32_t m_position = 0;      // while stopped, and where playback started
     std::int32_t m_advanceAtPlay = 0; // m_advance() when playback started
+    // The part of a sixteenth played when the speed last changed in play.
+    double m_fraction = 0.0;
+    double m_speed = 1.0;
+    std::int64_t m_latencyNanos = 0;
 };
 
 } // namespace velkan

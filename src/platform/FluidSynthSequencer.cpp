@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +39,8 @@ constexpr const char *kNoResponse = "音源が応答しません。オーディ�
 constexpr const char *kNotOpen = "MIDI ファイルが開かれていません。";
 constexpr const char *kOutOfRange = "指定した位置は曲の範囲外です。";
 constexpr const char *kSeekFailed = "演奏位置を移動できません。";
+constexpr const char *kSpeedOutOfRange = "再生速度は 50% から 150% の範囲で指定してください。";
+constexpr const char *kSpeedFailed = "再生速度を変更できません。";
 
 constexpr std::uintmax_t kMaxFileBytes = 64u << 20; // far beyond any real song
 constexpr auto kLoadTimeout = std::chrono::seconds(2);
@@ -155,6 +158,40 @@ std::vector<std::string> FluidSynthSequencer::audioDrivers()
     return drivers;
 }
 
+std::int64_t FluidSynthSequencer::outputLatencyNanos() const
+{
+    fluid_settings_t *settings = m_settings;
+    if (!settings) {
+        settings = new_fluid_settings();
+        if (!settings)
+            return 0;
+        configure(settings);
+    }
+    int periodSize = 0;
+    int periods = 0;
+    double sampleRate = 0;
+    fluid_settings_getint(settings, "audio.period-size", &periodSize);
+    fluid_settings_getint(settings, "audio.periods", &periods);
+    fluid_settings_getnum(settings, "synth.sample-rate", &sampleRate);
+    if (settings != m_settings)
+        delete_fluid_settings(settings);
+    if (sampleRate <= 0)
+        return 0;
+    return static_cast<std::int64_t>(
+        std::llround(static_cast<double>(periodSize) * periods / sampleRate * 1e9));
+}
+
+SeqResult FluidSynthSequencer::setSpeed(double factor)
+{
+    if (!(factor >= minSpeed && factor <= maxSpeed))
+        return SeqResult::failure(kSpeedOutOfRange);
+    if (m_player &&
+        fluid_player_set_tempo(m_player, FLUID_PLAYER_TEMPO_INTERNAL, factor) != FLUID_OK)
+        return SeqResult::failure(kSpeedFailed);
+    m_speed = factor;
+    return SeqResult::success();
+}
+
 // FluidSynth forbids deleting a player while the synth renders, so the audio
 // driver goes with it and comes back with the next player.
 void FluidSynthSequencer::dropPlayer()
@@ -178,6 +215,8 @@ SeqResult FluidSynthSequencer::makePlayer(bool muted)
     if (muted)
         fluid_player_set_playback_callback(m_player, mutedEvent, nullptr);
     fluid_player_set_tick_callback(m_player, onTick, this);
+    // Every tempo of the song, the copy's one included, is scaled by this.
+    fluid_player_set_tempo(m_player, FLUID_PLAYER_TEMPO_INTERNAL, m_speed);
     if (fluid_player_add_mem(m_player, m_song.data(), m_song.size()) != FLUID_OK) {
         dropPlayer();
         return SeqResult::failure(kPlayerFailed);

@@ -29,6 +29,9 @@ namespace velkan {
 //   real time to /dev/null: headless machines.
 // Both are read when the synth is first made, at the first open().
 //
+// The speed is the player's tempo multiplier, so FluidSynth scales every
+// tempo of the song by it; it is given to each player made.
+//
 // What this class hides of FluidSynth's player: it accepts any file name and
 // parses only once playing, knows no length before playing, does not report a
 // seek made while stopped, cannot be given a new file, and skips a file it
@@ -60,6 +63,11 @@ public:
     SeqResult play() override;
     SeqResult stop() override;
     SeqResult seek(std::int32_t sixteenths) override;
+    SeqResult setSpeed(double factor) override;
+    double speed() const override { return m_speed; }
+    // audio.period-size x audio.periods / synth.sample-rate, as the synth is
+    // (or would be) made.
+    std::int64_t outputLatencyNanos() const override;
 
     // True between play() and stop() until the player reaches the song's end.
     bool isPlaying();
@@ -99,6 +107,7 @@ private:
     // ticks are the copy's then.
     std::optional<SongTimeline> m_steadyTimeline;
     std::int32_t m_length = 0;
+    double m_speed = 1.0;
     bool m_playing = false;
     bool m_needsNewPlayer = false;  // the player played to its end and stops for good
     std::int64_t m_stoppedTick = 0; // where the next play starts

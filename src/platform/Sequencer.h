@@ -73,6 +73,27 @@ public:
     virtual SeqResult stop() = 0;
     // Moves the position; while stopped, the next play() starts there.
     virtual SeqResult seek(std::int32_t sixteenths) = 0;
+
+    // Playback speed as a factor of the song's own tempo (1.0 as written),
+    // from minSpeed to maxSpeed; the pitch stays. The factor holds across
+    // every tempo change of the song, stop, seek and the songs opened later;
+    // it may be set with no song open. A factor out of range fails and
+    // changes nothing. A device that cannot change its speed says so.
+    static constexpr double minSpeed = 0.5;
+    static constexpr double maxSpeed = 1.5;
+    virtual SeqResult setSpeed(double factor);
+    virtual double speed() const { return 1.0; }
+
+    // How long a note takes from the device to the speaker: the audio
+    // output's buffers, in nanoseconds; 0 where it is not known.
+    virtual std::int64_t outputLatencyNanos() const { return 0; }
 };
+
+inline SeqResult Sequencer::setSpeed(double factor)
+{
+    if (factor == 1.0)
+        return SeqResult::success();
+    return SeqResult::failure("この音源では再生速度を変えられません。");
+}
 
 } // namespace velkan

@@ -294,3 +294,40 @@ TEST_F(FluidSynthSequencerTest, AMissingSoundFontSaysSo)
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.error.find("SoundFont"), std::string::npos) << result.error;
 }
+
+TEST_F(FluidSynthSequencerTest, HalfSpeedPlaysAtHalfTheRateThroughStopAndSeek)
+{
+    FluidSynthSequencer seq;
+    ASSERT_TRUE(seq.setSpeed(0.5).ok); // set before the song: it holds for it
+    // 32 sixteenths a second as written, 16 at half speed.
+    ASSERT_TRUE(seq.open(write("song.mid", makeSong(128, 125000))).ok);
+    EXPECT_EQ(seq.speed(), 0.5);
+    // Sixteenths a second over 600 ms of playing.
+    const auto rate = [&] {
+        const std::int32_t from = position(seq);
+        const auto start = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(600ms);
+        const std::int32_t to = position(seq);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return (to - from) / seconds;
+    };
+    ASSERT_TRUE(seq.playFrom(0).ok);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_NEAR(rate(), 16, 5);
+    ASSERT_TRUE(seq.stop().ok);
+    ASSERT_TRUE(seq.seek(200).ok);
+    ASSERT_TRUE(seq.play().ok);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_NEAR(rate(), 16, 5);
+
+    ASSERT_TRUE(seq.setSpeed(1.5).ok); // while playing
+    std::this_thread::sleep_for(100ms);
+    EXPECT_NEAR(rate(), 48, 12);
+    EXPECT_FALSE(seq.setSpeed(1.6).ok);
+    EXPECT_EQ(seq.speed(), 1.5);
+
+    // The output's buffers: some milliseconds, well under a second.
+    EXPECT_GT(seq.outputLatencyNanos(), 1'000'000);
+    EXPECT_LT(seq.outputLatencyNanos(), 1'000'000'000);
+}
