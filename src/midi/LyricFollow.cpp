@@ -2,6 +2,8 @@
 
 #include "midi/MusicalPosition.h"
 
+#include <limits>
+
 namespace velkan {
 
 std::optional<std::string> lyricFollowLine(BarBeat now)
@@ -16,6 +18,24 @@ std::optional<std::string> lyricFollowLine(const BeatClock &clock, std::int64_t 
 {
     const BeatPlace beat = clock.beatAt(pressNanos);
     return lyricFollowLine(BarBeat{beat.bar, beat.beat});
+}
+
+std::optional<std::string> lyricFollowLine(const BeatClock &clock, std::int64_t pressNanos,
+                                           StampGrid grid)
+{
+    if (!clock.hasSong())
+        return std::nullopt;
+    return formatWait(stampAt(*clock.timeline(), clock.tickAt(pressNanos), grid));
+}
+
+std::optional<std::string> tapStamp(const BeatClock &clock, std::int64_t pressNanos, StampGrid grid,
+                                    std::int64_t latencyNanos)
+{
+    std::int64_t heard;
+    if (__builtin_sub_overflow(pressNanos, latencyNanos, &heard))
+        heard = latencyNanos > 0 ? std::numeric_limits<std::int64_t>::min()
+                                 : std::numeric_limits<std::int64_t>::max();
+    return lyricFollowLine(clock, heard, grid);
 }
 
 } // namespace velkan
