@@ -16,15 +16,6 @@ constexpr const char *kTapOffsetKey = "stamp/tapOffsetMs";
 constexpr const char *kSoundFontKey = "audio/soundFont";
 constexpr const char *kDriverKey = "audio/driver";
 
-struct GridName {
-    StampGrid grid;
-    const char *name;
-};
-constexpr std::array<GridName, 4> kGridNames{{{StampGrid::Quarter, "4"},
-                                              {StampGrid::Eighth, "8"},
-                                              {StampGrid::Sixteenth, "16"},
-                                              {StampGrid::Step, "step"}}};
-
 QString keyOf(const char *key)
 {
     return QString::fromLatin1(key);
@@ -123,20 +114,13 @@ void AppSettings::sync()
 
 QString AppSettings::gridName(StampGrid grid)
 {
-    for (const GridName &g : kGridNames) {
-        if (g.grid == grid)
-            return QString::fromLatin1(g.name);
-    }
-    return QString::fromLatin1(kGridNames[0].name);
+    const std::string_view word = velkan::gridName(grid);
+    return QString::fromLatin1(word.data(), static_cast<qsizetype>(word.size()));
 }
 
 std::optional<StampGrid> AppSettings::gridOfName(const QString &name)
 {
-    for (const GridName &g : kGridNames) {
-        if (name == QLatin1String(g.name))
-            return g.grid;
-    }
-    return std::nullopt;
+    return parseGrid(name.toStdString());
 }
 
 } // namespace velkan

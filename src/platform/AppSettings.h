@@ -1,5 +1,7 @@
 #pragma once
 
+#include "midi/TapGrid.h"
+
 #include <QString>
 
 #include <memory>
@@ -8,10 +10,6 @@
 class QSettings;
 
 namespace velkan {
-
-// The unit a tap is stamped to: a quarter, an eighth or a sixteenth note, or
-// one step (1/48 of a whole note).
-enum class StampGrid { Quarter, Eighth, Sixteenth, Step };
 
 // The user's choices that outlive the program, kept where the desktop keeps
 // every program's settings (organization and application "Velkan"; on this
@@ -58,6 +56,7 @@ public:
     // Writes what was set to the store now (it is written at destruction anyway).
     void sync();
 
+    // The stored word of a grid ("4", "8", "16", "step"), as the tool takes it.
     static QString gridName(StampGrid grid);
     static std::optional<StampGrid> gridOfName(const QString &name);
 
