@@ -17,7 +17,7 @@ bool isOperandWord(const std::string &arg)
 // Takes the value of an option given as "--name=value" or "--name value".
 void takeValue(const std::vector<std::string> &args, std::size_t &i, const std::string &inlineValue,
                bool hasInline, std::optional<std::string> &slot, const std::string &name,
-               std::string &error)
+               std::string &error, const char *needs = "a file name")
 {
     if (slot) {
         error = "option " + name + " given twice";
@@ -28,11 +28,11 @@ void takeValue(const std::vector<std::string> &args, std::size_t &i, const std::
     } else if (i + 1 < args.size()) {
         slot = args[++i];
     } else {
-        error = "option " + name + " needs a file name";
+        error = "option " + name + " needs " + needs;
         return;
     }
     if (slot->empty())
-        error = "option " + name + " needs a file name";
+        error = "option " + name + " needs " + needs;
 }
 
 } // namespace
@@ -64,6 +64,13 @@ ToolArgs parseToolArgs(const std::vector<std::string> &args, ToolOptions accepte
             takeValue(args, i, value, hasInline, parsed.output, "-o", error);
         else if (accepted.song && name == "--song")
             takeValue(args, i, value, hasInline, parsed.song, "--song", error);
+        else if (accepted.tapping && name == "--speed")
+            takeValue(args, i, value, hasInline, parsed.speed, "--speed", error, "a percentage");
+        else if (accepted.tapping && name == "--grid")
+            takeValue(args, i, value, hasInline, parsed.grid, "--grid", error, "a note value");
+        else if (accepted.tapping && name == "--latency")
+            takeValue(args, i, value, hasInline, parsed.latency, "--latency", error,
+                      "milliseconds");
         else
             error = "unknown option '" + arg + "'";
         // The first fault is the one told; reading on still finds a --help.

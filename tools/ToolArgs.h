@@ -8,8 +8,9 @@ namespace velkan {
 
 // The options a subcommand takes besides its operands and --help.
 struct ToolOptions {
-    bool output = false; // -o FILE, --output FILE
-    bool song = false;   // --song FILE
+    bool output = false;  // -o FILE, --output FILE
+    bool song = false;    // --song FILE
+    bool tapping = false; // --speed PERCENT, --grid UNIT, --latency MS
 };
 
 // A subcommand's command line, split into operands and options.
@@ -17,6 +18,9 @@ struct ToolArgs {
     std::vector<std::string> operands;
     std::optional<std::string> output;
     std::optional<std::string> song;
+    std::optional<std::string> speed;
+    std::optional<std::string> grid;
+    std::optional<std::string> latency;
     bool help = false;
     std::string error; // set when the line cannot be used: a usage error
 

@@ -48,7 +48,8 @@ std::string_view toolUsage(ToolCommand command)
     case ToolCommand::Locate:
         return "usage: velkan-tool locate SONG.mid QUARTER";
     case ToolCommand::Clock:
-        return "usage: velkan-tool clock SONG.mid MS [MS...]";
+        return "usage: velkan-tool clock SONG.mid [--speed PERCENT] [--grid 4|8|16|step] "
+               "[--latency MS] MS [MS...]";
     case ToolCommand::Shift:
         return "usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]";
     case ToolCommand::Trace:
@@ -72,7 +73,8 @@ Commands:
   new LYRICS [-o OUT]          lyrics text to WRD script (header, @END(), CR LF)
   tempo SONG.mid               the song's tempo and meter lines, length, bar count
   locate SONG.mid QUARTER      bar and beat of a quarter note of the song
-  clock SONG.mid MS [MS...]    the line a Space press MS ms after the start stamps
+  clock SONG.mid [--speed PERCENT] [--grid UNIT] [--latency MS] MS [MS...]
+                               the line a Space press MS ms after the start stamps
   shift STEPS IN [-o OUT] [--song SONG.mid]
                                move every @WAIT line by STEPS (-48 -24 -12 12 24 48)
   trace SCRIPT.wrd [--song SONG.mid]
@@ -125,7 +127,7 @@ counted through the time signatures of every track as the editor's beat
 clock counts them.
 )";
     case ToolCommand::Clock:
-        return R"(usage: velkan-tool clock SONG.mid MS [MS...]
+        return R"(usage: velkan-tool clock SONG.mid [--speed PERCENT] [--grid 4|8|16|step] [--latency MS] MS [MS...]
 
 For each MS, prints the timing line a Space press stamps MS milliseconds
 after 開始(s) from the top of the song: "@WAIT(bar,step);" for the beat
@@ -134,6 +136,17 @@ through every tempo and time-signature event of every track, as the
 editor's beat clock reads it; past the song's end the clock stands at the
 first bar line at or after the end. MS is a number of milliseconds from 0,
 decimals allowed (1234.5).
+
+  --speed PERCENT    the song played at PERCENT of its tempo (50 to 150 in
+                     steps of 5; 100 when not given): MS is time on the
+                     wall, so at 50 the same line comes at twice the MS
+  --grid UNIT        stamp the start of the quarter (4, the default), eighth
+                     (8) or sixteenth (16) note sounding, counted from the
+                     bar line, or the step itself (step)
+  --latency MS       the tap offset: presses come MS milliseconds after the
+                     beat heard (-1000 to 1000, 0 when not given), so the
+                     song is read MS earlier; a reading before the song's
+                     start stamps "@WAIT(1,0);"
 )";
     case ToolCommand::Shift:
         return R"(usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]

@@ -6,6 +6,7 @@
 #include "midi/LyricFollow.h"
 #include "midi/MidiBytes.h"
 #include "midi/MidiReader.h"
+#include "midi/TapGrid.h"
 #include "player/PlayerReading.h"
 #include "player/ScriptCheck.h"
 #include "script/LyricsFile.h"
@@ -23,6 +24,10 @@ namespace velkan {
 namespace {
 
 constexpr std::string_view kStandardStream = "-";
+constexpr int kSlowestPercent = 50;
+constexpr int kFastestPercent = 150;
+constexpr int kPercentStep = 5;
+constexpr int kLatestTapMs = 1000; // a tap offset either way
 constexpr const char *kStandardInputPath = "/dev/stdin";
 constexpr std::string_view kCannotWriteStdout = "標準出力に書き込めません";
 // A file without a header, or one that counts time in SMPTE frames or in 0
@@ -96,6 +101,7 @@ int VelkanTool::run(const std::vector<std::string> &args)
     accepted.output = *command == ToolCommand::New || *command == ToolCommand::Shift;
     accepted.song = *command == ToolCommand::Shift || *command == ToolCommand::Trace ||
                     *command == ToolCommand::Check;
+    accepted.tapping = *command == ToolCommand::Clock;
     const ToolArgs parsed = parseToolArgs(rest, accepted);
     // --help wins over anything else on the line, as users expect.
     if (parsed.help) {
@@ -217,6 +223,34 @@ int VelkanTool::runClock(const ToolArgs &args)
 {
     if (args.operands.size() < 2)
         return usageError(ToolCommand::Clock, "SONG.mid and MS needed");
+    // The editor's speed box: 50 % to 150 % in steps of 5.
+    int percent = 100;
+    if (args.speed) {
+        const std::optional<int> value = parseWholeInt(*args.speed);
+        if (!value || *value < kSlowestPercent || *value > kFastestPercent ||
+            *value % kPercentStep != 0)
+            return usageError(ToolCommand::Clock,
+                              "--speed PERCENT must be 50 to 150 in steps of 5, not '" +
+                                  *args.speed + "'");
+        percent = *value;
+    }
+    StampGrid grid = StampGrid::Quarter;
+    if (args.grid) {
+        const std::optional<StampGrid> named = parseGrid(*args.grid);
+        if (!named)
+            return usageError(ToolCommand::Clock,
+                              "--grid must be 4, 8, 16 or step, not '" + *args.grid + "'");
+        grid = *named;
+    }
+    int latencyMs = 0;
+    if (args.latency) {
+        const std::optional<int> value = parseWholeInt(*args.latency);
+        if (!value || *value < -kLatestTapMs || *value > kLatestTapMs)
+            return usageError(ToolCommand::Clock,
+                              "--latency MS must be a whole number from -1000 to 1000, not '" +
+                                  *args.latency + "'");
+        latencyMs = *value;
+    }
     std::vector<std::int64_t> moments;
     for (auto it = args.operands.begin() + 1; it != args.operands.end(); ++it) {
         const std::optional<double> ms = parseMilliseconds(*it);
@@ -231,13 +265,14 @@ int VelkanTool::runClock(const ToolArgs &args)
     if (!song)
         return kExitFailure;
 
-    // As 開始(s) from the top: tick 0 sounds at moment 0.
+    // As 開始(s) from the top at that speed: tick 0 sounds at moment 0.
     BeatClock clock;
     clock.setTimeline(song->timeline);
-    clock.runFrom(0, 0, song->length);
+    clock.runFrom(0, 0, song->length, percent / 100.0);
+    const std::int64_t latency = std::int64_t{latencyMs} * 1'000'000;
     for (const std::int64_t nanos : moments) {
-        // A clock with a song always has a bar and a beat.
-        m_out << lyricFollowLine(clock, nanos).value_or(std::string()) << '\n';
+        // A clock with a song always stamps a line.
+        m_out << tapStamp(clock, nanos, grid, latency).value_or(std::string()) << '\n';
     }
     return flushOut() ? kExitOk : kExitFailure;
 }

@@ -17,7 +17,8 @@ TEST(ToolUsage, BadCommandLinesExitTwoWithTheUsageAndTouchNothing)
     const std::string newUsage = "usage: velkan-tool new LYRICS [-o OUT]";
     const std::string tempo = "usage: velkan-tool tempo SONG.mid";
     const std::string locate = "usage: velkan-tool locate SONG.mid QUARTER";
-    const std::string clock = "usage: velkan-tool clock SONG.mid MS [MS...]";
+    const std::string clock = "usage: velkan-tool clock SONG.mid [--speed PERCENT] [--grid "
+                              "4|8|16|step] [--latency MS] MS [MS...]";
     const std::string shift = "usage: velkan-tool shift STEPS IN [-o OUT] [--song SONG.mid]";
     struct Case {
         std::vector<std::string> args;
@@ -53,6 +54,17 @@ TEST(ToolUsage, BadCommandLinesExitTwoWithTheUsageAndTouchNothing)
         {{"clock", in, "."}, clock},
         {{"clock", in, "12,5"}, clock},
         {{"clock", in, "10", "-o", old}, clock},
+        {{"clock", in, "--speed", "45", "10"}, clock},
+        {{"clock", in, "--speed", "155", "10"}, clock},
+        {{"clock", in, "--speed=52", "10"}, clock},
+        {{"clock", in, "--speed", "1e2", "10"}, clock},
+        {{"clock", in, "10", "--speed"}, clock},
+        {{"clock", in, "--grid", "32", "10"}, clock},
+        {{"clock", in, "--grid=", "10"}, clock},
+        {{"clock", in, "--latency", "1001", "10"}, clock},
+        {{"clock", in, "--latency", "1.5", "10"}, clock},
+        {{"clock", in, "--grid", "8", "--grid", "8", "10"}, clock},
+        {{"locate", in, "0", "--speed", "50"}, locate},
         {{"shift", "13", in, "-o", old}, shift},
         {{"shift", "0", in, "-o", old}, shift},
         {{"shift", "+-12", in, "-o", old}, shift},
@@ -89,7 +101,7 @@ TEST(ToolUsage, HelpAndVersion)
         {{"new", "--help"}, "usage: velkan-tool new LYRICS"},
         {{"tempo", "-h"}, "usage: velkan-tool tempo SONG.mid\n"},
         {{"locate", "--help"}, "usage: velkan-tool locate SONG.mid QUARTER\n"},
-        {{"clock", "--help"}, "usage: velkan-tool clock SONG.mid MS [MS...]\n"},
+        {{"clock", "--help"}, "usage: velkan-tool clock SONG.mid [--speed PERCENT]"},
         {{"shift", "--help"}, "usage: velkan-tool shift STEPS IN"},
         // Help is given even where the rest of the line is wrong.
         {{"shift", "13", "--help"}, "usage: velkan-tool shift STEPS IN"},
