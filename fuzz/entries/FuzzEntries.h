@@ -28,7 +28,9 @@ std::string checkWaitAndSearch(std::string_view bytes);
 
 // The player's reading of a script beside a random song: events never go
 // back in time, name lines the script has, stop where the player stops, and
-// stay in proportion to the script.
+// stay in proportion to the script. Its events drive the player's screen: the
+// cursor stays on it, and the screen timeline's moments (by tick and by line)
+// are those replayed from the start.
 std::string checkPlayerReading(std::string_view bytes);
 
 // Display codec: bytes -> text -> bytes is the identity.

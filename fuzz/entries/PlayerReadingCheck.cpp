@@ -2,8 +2,12 @@
 
 #include "midi/SongTimeline.h"
 #include "player/PlayerReading.h"
+#include "player/PlayerScreen.h"
 #include "script/ScriptLines.h"
 
+#include <algorithm>
+#include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +41,53 @@ SongTimeline takeSong(std::string_view &in, std::vector<TimeSignatureEvent> &sig
     return SongTimeline(division, std::move(tempos), signatures);
 }
 
+std::string screenCheck(const std::shared_ptr<const PlayerReading> &reading, std::size_t lines)
+{
+    // A short spacing, so that most moments are replayed from a checkpoint.
+    const PlayerScreenTimeline timeline(reading, 8);
+    const std::vector<PlayerEvent> &events = reading->events;
+
+    // Moments spread over the song: before it, on a few events and the tick
+    // before each, and past its end.
+    std::vector<std::int64_t> ticks = {-1, 0, std::numeric_limits<std::int64_t>::max()};
+    std::vector<std::size_t> atLines = {0, lines / 3, lines - 1, lines + 5};
+    for (std::size_t k = 0; k < 5 && !events.empty(); ++k) {
+        const PlayerEvent &e = events[events.size() * k / 5];
+        ticks.push_back(e.tick);
+        ticks.push_back(e.tick - 1);
+        atLines.push_back(e.line);
+        atLines.push_back(e.line + 1);
+    }
+    std::sort(ticks.begin(), ticks.end());
+    std::sort(atLines.begin(), atLines.end());
+
+    // One replay from the start for each list, compared on the way.
+    PlayerScreen screen;
+    std::size_t applied = 0;
+    for (const std::int64_t tick : ticks) {
+        for (; applied < events.size() && events[applied].tick <= tick; ++applied) {
+            screen.apply(events[applied]);
+            if (screen.cursorRow() < 0 || screen.cursorRow() >= kScreenRows ||
+                screen.cursorColumn() < 0 || screen.cursorColumn() > kScreenColumns)
+                return "the cursor left the screen after the event of line " +
+                       std::to_string(events[applied].line);
+        }
+        if (!(timeline.at(tick) == screen))
+            return "the timeline's screen at tick " + std::to_string(tick) +
+                   " differs from the one replayed from the start";
+    }
+    screen = PlayerScreen();
+    applied = 0;
+    for (const std::size_t line : atLines) {
+        for (; applied < events.size() && events[applied].line <= line; ++applied)
+            screen.apply(events[applied]);
+        if (!(timeline.atLine(line) == screen))
+            return "the timeline's screen at line " + std::to_string(line) +
+                   " differs from the one replayed from the start";
+    }
+    return {};
+}
+
 } // namespace
 
 std::string checkPlayerReading(std::string_view bytes)
@@ -49,7 +100,9 @@ std::string checkPlayerReading(std::string_view bytes)
     // Both ways the player may be given the song's meter.
     const std::vector<TimeSignatureEvent> *const ways[] = {nullptr, &signatures};
     for (const std::vector<TimeSignatureEvent> *kept : ways) {
-        const PlayerReading reading = readAsPlayer(lines, &song, songEnd, kept);
+        const auto shared =
+            std::make_shared<const PlayerReading>(readAsPlayer(lines, &song, songEnd, kept));
+        const PlayerReading &reading = *shared;
         // Every event costs bytes of the script: a fade's steps at the most
         // a dozen for its few bytes, so the events stay in proportion.
         if (reading.events.size() > 16 * bytes.size() + 64)
@@ -67,6 +120,10 @@ std::string checkPlayerReading(std::string_view bytes)
         }
         if (reading.hangsAtLine && *reading.hangsAtLine >= lines.size())
             return "the player stops at a line the script does not have";
+        if (kept) {
+            if (std::string broken = screenCheck(shared, lines.size()); !broken.empty())
+                return broken;
+        }
     }
     return {};
 }
