@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
 
 namespace velkan {
@@ -125,24 +124,25 @@ TEST(BeatClockRun, WithoutASongThereIsNoBeat)
     EXPECT_EQ(lyricFollowLine(clock, ms(500)), std::nullopt);
 }
 
-TEST(BeatClockSpeed, WallTimeIsSongTimeOverTheSpeed)
+TEST(BeatClockSpeed, AChangeGoesOnFromTheSongsExactNanosecond)
 {
-    // 500 ms a quarter, then 250 ms from the middle of quarter 4.
-    const auto timeline = song({{q(4.5), 250000}}, {{0, 3, 2}});
+    // 960 ticks a second (1041666.7 ns each); the change 0.9 of a tick past
+    // quarter 1, so 104166.7 ns of song short of its next tick.
+    const auto timeline = song({}, {});
+    const std::int64_t change = ms(500) + 937500;
     struct Case {
         double speed;
-        std::int64_t songMs;
-        BeatPlace beat;
+        std::int64_t wallAfter;
+        std::int64_t tick;
     };
-    for (const Case &c : {Case{0.5, 2000, {2, 2, q(4), q(5)}}, Case{1.5, 2001, {2, 2, q(4), q(5)}},
-                          Case{0.5, 1999, {2, 1, q(3), q(4)}}, Case{1.5, 2376, {2, 3, q(5), q(6)}},
-                          Case{0.75, 2374, {2, 2, q(4), q(5)}}}) {
-        SCOPED_TRACE(testing::Message() << c.speed << " at song ms " << c.songMs);
-        BeatClock clock;
-        clock.setTimeline(timeline);
-        clock.runFrom(0, ms(1000), 640, c.speed);
-        EXPECT_EQ(clock.speed(), c.speed);
-        EXPECT_EQ(clock.beatAt(ms(1000) + std::llround(ms(c.songMs) / c.speed)), c.beat);
+    for (const Case &c :
+         {Case{0.5, 208334, q(1) + 1}, Case{0.5, 208332, q(1)}, Case{1.5, 69445, q(1) + 1},
+          Case{1.5, 69443, q(1)}, Case{0.5, ms(1000), q(2)}, Case{1.5, ms(1000), q(4)}}) {
+        SCOPED_TRACE(testing::Message() << c.speed << " +" << c.wallAfter);
+        BeatClock clock = running(timeline, 640, 0);
+        clock.setSpeed(c.speed, change);
+        EXPECT_EQ(clock.tickAt(change), q(1));
+        EXPECT_EQ(clock.tickAt(change + c.wallAfter), c.tick);
     }
 }
 
@@ -153,47 +153,15 @@ TEST(BeatClockSpeed, NanosOfIsTheFirstMomentATickIsRead)
         SCOPED_TRACE(speed);
         BeatClock clock;
         clock.setTimeline(timeline);
-        clock.runFrom(q(0.4) + 3, ms(77), 640, speed);
-        clock.setSpeed(speed == 1.0 ? 0.7 : 1.0, ms(300) + 123);
+        clock.runFrom(q(0.4) + 3, ms(77), 640, 1.1);
         clock.setSpeed(speed, ms(500) + 5);
-        // Ticks after the last change: those before it sounded at other speeds.
+        // Ticks after the change: those before it sounded at the first speed.
         for (std::int64_t tick = q(1.6) - 3; tick < q(4); tick += 37) {
             const std::int64_t at = clock.nanosOf(tick);
             ASSERT_EQ(clock.tickAt(at), tick) << tick;
             ASSERT_LT(clock.tickAt(at - 1), tick) << tick;
         }
     }
-}
-
-TEST(BeatClockSpeed, AChangeGoesOnFromTheSongsExactNanosecond)
-{
-    // 960 ticks a second: a tick is 1041666.6 ns.
-    const auto timeline = song({}, {});
-    const std::int64_t tickNanos = timeline->nanosAt(q(1) + 1) - timeline->nanosAt(q(1));
-    const std::int64_t change = timeline->nanosAt(q(1)) + tickNanos * 9 / 10;
-    struct Case {
-        double speed;
-        std::int64_t songAfter; // song nanoseconds past the change
-        std::int64_t tick;
-    };
-    for (const Case &c : {Case{0.5, tickNanos / 5, q(1) + 1}, Case{0.5, tickNanos / 20, q(1)},
-                          Case{1.5, tickNanos * 3 / 10, q(1) + 1}, Case{1.5, 0, q(1)},
-                          Case{0.5, tickNanos * 5, q(1) + 5}}) {
-        SCOPED_TRACE(testing::Message() << c.speed << " +" << c.songAfter);
-        BeatClock clock;
-        clock.setTimeline(timeline);
-        clock.runFrom(0, 0, 640);
-        clock.setSpeed(c.speed, change);
-        EXPECT_EQ(clock.tickAt(change), q(1));
-        EXPECT_EQ(clock.tickAt(change + std::llround(c.songAfter / c.speed)), c.tick);
-    }
-    // Standing, the speed waits for the next run.
-    BeatClock clock;
-    clock.setTimeline(timeline);
-    clock.locate(q(3));
-    clock.setSpeed(0.6, ms(50));
-    EXPECT_EQ(clock.speed(), 0.6);
-    EXPECT_EQ(clock.tickAt(ms(5000)), q(3));
 }
 
 TEST(BeatStarting, BarLinesMoveTheThumbToTheirRealPosition)

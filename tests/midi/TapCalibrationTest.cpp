@@ -9,35 +9,25 @@ namespace {
 
 using test::ms;
 
-// Beats every `gap` ms from 1000 ms.
-std::vector<std::int64_t> beats(int count, double gap)
-{
-    std::vector<std::int64_t> out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(ms(1000 + i * gap));
-    return out;
-}
-
-// A press `late` ms after each of beats first.. with jitter +j, -j, +j, ...
-std::vector<std::int64_t> presses(const std::vector<std::int64_t> &on, std::size_t first,
+// A press `late` ms after each beat from `first` on, jitter +j, -j, +j, ...
+std::vector<std::int64_t> presses(const std::vector<std::int64_t> &beats, std::size_t first,
                                   std::size_t count, double late, double jitter)
 {
     std::vector<std::int64_t> out;
     for (std::size_t i = first; i < first + count; ++i)
-        out.push_back(on[i] + ms(late + (i % 2 == 0 ? jitter : -jitter)));
+        out.push_back(beats[i] + ms(late + (i % 2 == 0 ? jitter : -jitter)));
     return out;
 }
 
 TEST(TapCalibration, MeanAndSpreadOfThePressesNearTheirBeats)
 {
-    const std::vector<std::int64_t> steady = beats(16, 500);
-    // 1000, 1500, then 250 ms beats.
+    std::vector<std::int64_t> steady; // every 500 ms from 1000 ms
+    for (int i = 0; i < 16; ++i)
+        steady.push_back(ms(1000 + 500 * i));
     const std::vector<std::int64_t> faster = {ms(1000), ms(1500), ms(1750), ms(2000), ms(2250)};
     struct Case {
         const char *name;
-        std::vector<std::int64_t> beats;
-        std::vector<std::int64_t> presses;
-        std::vector<std::int64_t> strays; // dropped
+        std::vector<std::int64_t> beats, presses, strays; // strays are dropped
         std::optional<TapCalibration> result;
     };
     const std::vector<Case> cases = {
@@ -51,12 +41,8 @@ TEST(TapCalibration, MeanAndSpreadOfThePressesNearTheirBeats)
          presses(steady, 2, 12, 40, 3),
          {ms(300), steady[5] + ms(180), steady[15] + ms(260)},
          TapCalibration{40, 3, 12}},
-        {"early presses",
-         steady,
-         presses(steady, 0, 8, -25, 2),
-         {ms(740)},
-         TapCalibration{-25, 2, 8}},
-        {"tempo change: the gap on the press's side",
+        {"early", steady, presses(steady, 0, 8, -25, 2), {ms(740)}, TapCalibration{-25, 2, 8}},
+        {"250 ms beats at the end",
          faster,
          presses(faster, 1, 4, 30, 10),
          {faster[4] + ms(130)},

