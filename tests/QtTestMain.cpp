@@ -2,14 +2,20 @@
 #include "platform/TestAnswers.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-// Every test starts with no queued answer and no dialog in test mode,
-// whatever the test before it left behind.
+// Every test starts with no queued answer, no dialog in test mode and no
+// saved setting, whatever the test before it left behind.
 class ResetTestAnswers : public ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo &) override { velkan::resetTestAnswers(); }
+    void OnTestStart(const ::testing::TestInfo &) override
+    {
+        velkan::resetTestAnswers();
+        QSettings(QStringLiteral("Velkan"), QStringLiteral("Velkan")).clear();
+    }
 };
 
 } // namespace
@@ -18,6 +24,9 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The tests' settings live in a folder of their own, never the user's.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new ResetTestAnswers);

@@ -131,7 +131,10 @@ void PreferencesDialog::save() const
     settings.setSpeedPercent(m_speed->value());
     settings.setStampGrid(
         AppSettings::gridOfName(m_grid->currentData().toString()).value_or(StampGrid::Quarter));
-    settings.setTapOffsetMs(m_tapOffset->value());
+    // An offset never given stays so while the box is left at 0: taps are
+    // then read as they come, with no output delay taken off either.
+    if (settings.hasTapOffset() || m_tapOffset->value() != 0)
+        settings.setTapOffsetMs(m_tapOffset->value());
     settings.setPreRollBars(m_preRoll->value());
     settings.setSoundFont(m_soundFont->text().trimmed());
     settings.setAudioDriver(m_driver->currentData().toString());

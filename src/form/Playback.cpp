@@ -5,6 +5,7 @@
 #include "form/VelkanView.h"
 #include "midi/LyricFollow.h"
 #include "midi/MidiReader.h"
+#include "platform/AppSettings.h"
 #include "platform/EventTime.h"
 #include "platform/FileDialog.h"
 #include "platform/FluidSynthSequencer.h"
@@ -58,6 +59,14 @@ Playback::Playback(VelkanView &view, QObject *parent)
       m_sequencer(factory() ? factory()() : std::make_unique<FluidSynthSequencer>()),
       m_timer(timeSourceFactory() ? timeSourceFactory()() : nullptr)
 {
+    // The author's choices from the last run.
+    const AppSettings settings;
+    m_speedPercent = settings.speedPercent();
+    m_grid = settings.stampGrid();
+    m_tapOffsetMs = settings.tapOffsetMs();
+    m_tapOffsetGiven = settings.hasTapOffset();
+    if (m_speedPercent != 100)
+        report(m_sequencer->setSpeed(m_speedPercent / 100.0));
     connect(m_view.action(cmd::MidiLoad), &QAction::triggered, this, &Playback::midiLoad);
     connect(m_view.action(cmd::Start), &QAction::triggered, this, &Playback::start);
     connect(m_view.action(cmd::Pause), &QAction::triggered, this, &Playback::pause);
@@ -117,7 +126,8 @@ bool Playback::runClockFrom(std::int64_t fromTick)
     PeriodicTimer::TimePoint first;
     {
         std::lock_guard lock(m_clockMutex);
-        m_clock.runFrom(fromTick, nanosOf(m_timer.now()), m_songLength.load());
+        m_clock.runFrom(fromTick, nanosOf(m_timer.now()), m_songLength.load(),
+                        m_speedPercent / 100.0);
         m_nextBeatTick = m_timeline ? m_timeline->beatAt(fromTick).endTick : fromTick;
         first = timePointOf(m_clock.nanosOf(m_nextBeatTick));
     }
@@ -259,24 +269,128 @@ void Playback::start()
         report(m_sequencer->playFrom(0));
         if (!runClockFrom(0))
             MessageBox::show(&m_view, QStringLiteral("Timer Err0"));
+        showBarAndBeat(shown);
     } else {
-        const std::int32_t p = readPosition();
-        m_currentPosition = p;
-        const ResumePlan plan = resumePlan(*m_timeline, p);
-        {
-            std::lock_guard lock(m_clockMutex);
-            m_clock.locate(plan.startTick);
-            const BeatPlace b = m_timeline->beatAt(plan.startTick);
-            shown = {b.bar, b.beat};
-        }
-        setThumb(p);
-        m_currentPosition = plan.seekPosition;
-        report(m_sequencer->seek(plan.seekPosition));
-        report(m_sequencer->play());
-        if (!runClockFrom(plan.startTick))
-            MessageBox::show(&m_view, QStringLiteral("Timer Err0"));
+        playFromPosition(readPosition());
     }
+}
+
+// Plays on from the beat that holds a sequencer position (a resume, a start
+// from a line).
+void Playback::playFromPosition(std::int32_t p)
+{
+    m_currentPosition = p;
+    const ResumePlan plan = resumePlan(*m_timeline, p);
+    BarBeat shown;
+    {
+        std::lock_guard lock(m_clockMutex);
+        m_clock.locate(plan.startTick);
+        const BeatPlace b = m_timeline->beatAt(plan.startTick);
+        shown = {b.bar, b.beat};
+    }
+    setThumb(p);
+    m_currentPosition = plan.seekPosition;
+    report(m_sequencer->seek(plan.seekPosition));
+    report(m_sequencer->play());
+    if (!runClockFrom(plan.startTick))
+        MessageBox::show(&m_view, QStringLiteral("Timer Err0"));
     showBarAndBeat(shown);
+}
+
+void Playback::startFrom(std::int64_t tick)
+{
+    if (!m_sequencer->isOpen() || !m_timeline)
+        return;
+    // The same point of the bar `preRoll` bars earlier; before bar 1, the top.
+    const BarPlace at = m_timeline->barAt(std::max<std::int64_t>(tick, 0));
+    const std::int32_t fromBar = at.bar - AppSettings().preRollBars();
+    std::int64_t from = 0;
+    if (fromBar >= 1) {
+        const std::int64_t start = m_timeline->barStart(fromBar);
+        const BarPlace bar = m_timeline->barAt(start);
+        from = start + std::min(std::max<std::int64_t>(tick, 0) - at.startTick, bar.ticks - 1);
+    }
+    emit starting();
+    stopTimer();
+    if (m_performing)
+        report(m_sequencer->stop());
+    m_performing = true;
+    playFromPosition(m_timeline->sixteenthOf(from));
+}
+
+void Playback::setSpeedPercent(int percent)
+{
+    const int step = AppSettings::speedPercentStep;
+    percent = std::clamp(percent, AppSettings::minSpeedPercent, AppSettings::maxSpeedPercent);
+    percent = (percent + step / 2) / step * step;
+    if (percent == m_speedPercent)
+        return;
+    m_speedPercent = percent;
+    const double speed = percent / 100.0;
+    report(m_sequencer->setSpeed(speed));
+    const bool running = m_timer.isRunning();
+    if (running)
+        stopTimer();
+    {
+        std::lock_guard lock(m_clockMutex);
+        m_clock.setSpeed(speed, nanosOf(m_timer.now()));
+    }
+    // The next beat comes sooner or later now.
+    if (running)
+        rescheduleTimer();
+    AppSettings().setSpeedPercent(percent);
+    emit speedChanged(percent);
+}
+
+void Playback::rescheduleTimer()
+{
+    PeriodicTimer::TimePoint next;
+    {
+        std::lock_guard lock(m_clockMutex);
+        if (!m_clock.isRunning() || !m_timeline)
+            return;
+        const std::int64_t now = m_clock.tickAt(nanosOf(m_timer.now()));
+        m_nextBeatTick = std::min(m_timeline->beatAt(now).endTick, m_clock.endTick());
+        next = timePointOf(m_clock.nanosOf(m_nextBeatTick));
+    }
+    const bool ok = m_timer.startScheduled(next, [this] { return tick(); });
+    m_acceptedGeneration = ok ? m_timer.generation() : 0;
+}
+
+void Playback::setStampGrid(StampGrid grid)
+{
+    m_grid = grid;
+    AppSettings().setStampGrid(grid);
+}
+
+void Playback::setTapOffsetMs(int ms)
+{
+    m_tapOffsetMs = std::clamp(ms, AppSettings::minTapOffsetMs, AppSettings::maxTapOffsetMs);
+    m_tapOffsetGiven = true;
+    AppSettings().setTapOffsetMs(m_tapOffsetMs);
+}
+
+std::int64_t Playback::tapLatencyNanos() const
+{
+    if (!m_tapOffsetGiven)
+        return 0;
+    return std::int64_t{m_tapOffsetMs} * 1'000'000 + m_sequencer->outputLatencyNanos();
+}
+
+std::int64_t Playback::nowNanos() const
+{
+    return nanosOf(m_timer.now());
+}
+
+std::int64_t Playback::nanosOfTick(std::int64_t tick) const
+{
+    std::lock_guard lock(m_clockMutex);
+    return m_clock.nanosOf(tick);
+}
+
+std::int64_t Playback::pressNanos(quint64 timestampMs) const
+{
+    return nanosOf(pressTime(timestampMs, m_timer.now()));
 }
 
 void Playback::pause()
@@ -393,7 +507,7 @@ bool Playback::lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime)
     std::optional<std::string> line;
     {
         std::lock_guard lock(m_clockMutex);
-        line = lyricFollowLine(m_clock, nanosOf(pressTime));
+        line = tapStamp(m_clock, nanosOf(pressTime), m_grid, tapLatencyNanos());
     }
     if (!line)
         return true; // no song counted yet: nothing to stamp

@@ -3,6 +3,7 @@
 #include "document/ScriptReading.h"
 #include "midi/BeatClock.h"
 #include "midi/LyricFollow.h"
+#include "midi/TapGrid.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/Sequencer.h"
 
@@ -45,6 +46,8 @@ signals:
     void thumbMoved(int position, bool evenIfHeld);
     // A performance is about to start: the list takes the keys for lyric follow.
     void starting();
+    // The playback speed, in percent of the song's own tempo.
+    void speedChanged(int percent);
 
 public:
     static constexpr int kCleared = -1;
@@ -62,6 +65,9 @@ public:
 
     void midiLoad();
     void start();
+    // Plays from the pre-roll (the settings' bars) before `tick`: from the
+    // start of the beat that holds that point. A performance under way ends first.
+    void startFrom(std::int64_t tick);
     void pause();
     void end();
     // The position bar's thumb is dragged to, or let go at, a position in sixteenths.
@@ -86,6 +92,29 @@ public:
     // (or the thumb has put it) otherwise.
     std::int64_t songTickNow() const;
     bool isPerforming() const { return m_performing.load(); }
+
+    // Playback speed 50 to 150 % in steps of 5, through the device's own
+    // tempo; the clock, the timer and every stamp follow it, also when it
+    // changes during playback. Kept in the settings.
+    int speedPercent() const { return m_speedPercent; }
+    void setSpeedPercent(int percent);
+    // The unit a tap stamps to. Kept in the settings.
+    StampGrid stampGrid() const { return m_grid; }
+    void setStampGrid(StampGrid grid);
+    // How late the author's taps come, in ms (measured by the tap latency
+    // check). Kept in the settings.
+    int tapOffsetMs() const { return m_tapOffsetMs; }
+    void setTapOffsetMs(int ms);
+    // What each tap is read back by: once the author has given an offset,
+    // that and the audio output's own delay; before, nothing (a tap reads
+    // the beat sounding as it comes).
+    std::int64_t tapLatencyNanos() const;
+    // The moment of the clock now (the timer's time), and the bar lines and
+    // beats a running clock reaches: for measuring taps against what sounds.
+    std::int64_t nowNanos() const;
+    std::int64_t nanosOfTick(std::int64_t tick) const;
+    // The press moment of a key event stamped `timestampMs`, on that clock.
+    std::int64_t pressNanos(quint64 timestampMs) const;
     bool isTimerRunning() const { return m_timer.isRunning(); }
     std::int32_t songLength() const { return m_songLength.load(); }
     std::int32_t currentPosition() const { return m_currentPosition; }
@@ -104,6 +133,8 @@ private:
     void setThumb(int position);
     void report(const SeqResult &result);
     std::int32_t readPosition();
+    void playFromPosition(std::int32_t position);
+    void rescheduleTimer();
 
     VelkanView &m_view;
     std::unique_ptr<Sequencer> m_sequencer;
@@ -119,6 +150,10 @@ private:
     std::atomic<std::int32_t> m_songLength{0};
     std::atomic<std::uint64_t> m_acceptedGeneration{0};
     std::int32_t m_currentPosition = 0;
+    int m_speedPercent = 100;
+    StampGrid m_grid = StampGrid::Quarter;
+    int m_tapOffsetMs = 0;
+    bool m_tapOffsetGiven = false;
 };
 
 } // namespace velkan

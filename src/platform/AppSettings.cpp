@@ -72,6 +72,11 @@ int AppSettings::tapOffsetMs() const
     return readInt(kTapOffsetKey, 0, minTapOffsetMs, maxTapOffsetMs);
 }
 
+bool AppSettings::hasTapOffset() const
+{
+    return m_settings->contains(keyOf(kTapOffsetKey));
+}
+
 void AppSettings::setTapOffsetMs(int ms)
 {
     m_settings->setValue(keyOf(kTapOffsetKey), std::clamp(ms, minTapOffsetMs, maxTapOffsetMs));

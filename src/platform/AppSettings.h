@@ -43,6 +43,9 @@ public:
     // How late the user's taps come, in ms (-500 .. 500): taken off each tap.
     int tapOffsetMs() const;
     void setTapOffsetMs(int ms);
+    // Whether the author has given a tap offset (measured or typed): only
+    // then are taps read back, by it and by the audio output's own delay.
+    bool hasTapOffset() const;
     // Bars played before the point a stamp run starts from (0 .. 8).
     int preRollBars() const;
     void setPreRollBars(int bars);
