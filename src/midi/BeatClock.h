@@ -39,8 +39,8 @@ public:
 
     // Running: from `atNanos` on the song moves at `speed`, on from exactly
     // where it stood then (in nanoseconds of the song, not a rounded tick).
-    // Standing: the speed of the next run. A speed of 0 or less, or none at
-    // all, is taken as 1.
+    // Standing: kept as speed() for the next run. A speed not above 0 (or not
+    // a number) is taken as 1.
     void setSpeed(double speed, std::int64_t atNanos);
     double speed() const;
 

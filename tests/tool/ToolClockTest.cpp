@@ -93,7 +93,6 @@ TEST(ToolClock, SpeedGridAndTapOffsetChangeTheStamp)
     };
     const std::vector<Case> cases = {
         {{}, {{"1000", "@WAIT(1,96);"}, {"3700", "@WAIT(3,0);"}, {"4400", "@WAIT(4,0);"}}},
-        {{"--grid", "8"}, {{"3700", "@WAIT(3,24);"}, {"4400", "@WAIT(4,24);"}}},
         {{"--grid=16", "--latency", "40"},
          {{"30", "@WAIT(1,0);"}, {"3700", "@WAIT(3,24);"}, {"4440", "@WAIT(4,24);"}}},
         {{"--grid", "step", "--latency=-10"}, {{"3690", "@WAIT(3,38);"}, {"4390", "@WAIT(4,28);"}}},
