@@ -131,7 +131,8 @@ clock counts them.
 
 For each MS, prints the timing line a Space press stamps MS milliseconds
 after 開始(s) from the top of the song: "@WAIT(bar,step);" for the beat
-sounding at that moment, step being (beat - 1) x 48. The moment is read
+sounding at that moment, step being (beat - 1) x 48 (or the start of the
+unit --grid names). The moment is read
 through every tempo and time-signature event of every track, as the
 editor's beat clock reads it; past the song's end the clock stands at the
 first bar line at or after the end. MS is a number of milliseconds from 0,
