@@ -3,9 +3,9 @@
 #include "aids/core/LyricReveal.h"
 #include "aids/core/RevealTiming.h"
 #include "aids/core/TimingOffset.h"
-#include "aids/core/WaitReading.h"
 #include "midi/BarMath.h"
 #include "midi/SongTimeline.h"
+#include "midi/WaitLine.h"
 #include "script/ScriptFile.h"
 #include "script/ShiftJisText.h"
 
@@ -88,7 +88,7 @@ std::string checkShifts(const std::vector<ScriptLine> &lines, const BarMath &bar
     for (const ScriptLine &line : lines) {
         for (int choice = 1; choice <= kTimingOffsetChoiceCount; ++choice) {
             const auto shifted = shiftedWaitLine(line, timingOffsetSteps(choice), bars);
-            if (shifted.has_value() != isTimingOffsetTarget(line))
+            if (shifted.has_value() != isWaitLine(line))
                 return "the offset rewrote a line that is no target, or missed one";
             if (!shifted)
                 continue;

@@ -4,29 +4,13 @@
 
 namespace velkan {
 
-bool isWaitLine(std::string_view line)
-{
-    return line.starts_with("@WAIT(");
-}
-
-bool isLyricLine(std::string_view line)
-{
-    return !line.starts_with('@');
-}
-
 namespace {
 
 // The stamp in place of the @WAIT at the start of `line`, what followed it kept.
 std::string replacedWait(std::string_view line, std::string_view stamp)
 {
     std::string out(stamp);
-    const std::size_t close = line.find(')');
-    if (close == std::string_view::npos)
-        return out;
-    std::string_view rest = line.substr(close + 1);
-    if (rest.starts_with(';'))
-        rest.remove_prefix(1);
-    out += rest;
+    out += waitLineTail(line);
     return out;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "midi/WaitLine.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -8,11 +10,6 @@
 #include <vector>
 
 namespace velkan {
-
-// A line that begins with exactly "@WAIT(", as the timing offset takes it.
-bool isWaitLine(std::string_view line);
-// A line the player shows as text: one that does not begin with '@'.
-bool isLyricLine(std::string_view line);
 
 // One tap's change to the script: the line at `index` replaced by `line`, or
 // `line` inserted before the line at `index`.

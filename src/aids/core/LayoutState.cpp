@@ -1,6 +1,6 @@
 #include "aids/core/LayoutState.h"
 
-#include "aids/core/WaitReading.h"
+#include "midi/WaitLine.h"
 
 #include <algorithm>
 #include <cstdint>

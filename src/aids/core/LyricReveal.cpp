@@ -1,6 +1,6 @@
 #include "aids/core/LyricReveal.h"
 
-#include "aids/core/WaitReading.h"
+#include "midi/WaitLine.h"
 #include "script/ShiftJisText.h"
 
 #include <algorithm>
@@ -23,11 +23,6 @@ const RevealTimingChoice &revealTimingChoice(int index)
     if (index < 0 || index >= kRevealTimingChoiceCount)
         index = 0;
     return revealTimingChoices()[static_cast<std::size_t>(index)];
-}
-
-bool isLyricLine(std::string_view line)
-{
-    return !line.empty() && line.front() != '@';
 }
 
 bool isTimingLine(std::string_view line)

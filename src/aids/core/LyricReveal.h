@@ -1,6 +1,7 @@
 #pragma once
 
 #include "midi/MusicalPosition.h"
+#include "midi/WaitLine.h"
 #include "script/ScriptList.h"
 
 #include <array>
@@ -55,8 +56,6 @@ std::vector<std::string_view> selectedLines(const Lines &lines, std::span<const 
     return selection;
 }
 
-// Not empty and not a command line.
-bool isLyricLine(std::string_view line);
 // Holds "@WAIT" anywhere (Shift-JIS aware).
 bool isTimingLine(std::string_view line);
 // The position of a timing line, read from where its "@WAIT" stands, so the

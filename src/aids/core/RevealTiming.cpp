@@ -1,6 +1,6 @@
 #include "aids/core/RevealTiming.h"
 
-#include "aids/core/WaitReading.h"
+#include "midi/WaitLine.h"
 
 #include <optional>
 

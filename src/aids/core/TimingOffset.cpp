@@ -1,6 +1,6 @@
 #include "aids/core/TimingOffset.h"
 
-#include "aids/core/WaitReading.h"
+#include "midi/WaitLine.h"
 
 namespace velkan {
 
@@ -24,28 +24,14 @@ int timingOffsetSteps(int choice)
     return timingOffsetChoices()[static_cast<std::size_t>(choice - 1)].steps;
 }
 
-bool isTimingOffsetTarget(std::string_view line)
-{
-    return line.starts_with("@WAIT(");
-}
-
 std::optional<ScriptLine> shiftedWaitLine(std::string_view line, int steps, const BarMath &bars,
                                           bool *heldAtStart)
 {
-    if (!isTimingOffsetTarget(line))
+    if (!isWaitLine(line))
         return std::nullopt;
     const MusicalPosition p =
         bars.clampedToStart(bars.shiftedOnce(readWaitPosition(line), steps), heldAtStart);
-
-    ScriptLine out = formatWait(p);
-    const std::size_t close = line.find(')');
-    if (close != std::string_view::npos) {
-        std::string_view rest = line.substr(close + 1);
-        if (rest.starts_with(';'))
-            rest.remove_prefix(1);
-        out += rest;
-    }
-    return out;
+    return rewrittenWaitLine(line, p);
 }
 
 TimingOffsetResult applyTimingOffset(std::vector<ScriptLine> &lines, int steps, const BarMath &bars)

@@ -24,10 +24,8 @@ const std::array<TimingOffsetChoice, kTimingOffsetChoiceCount> &timingOffsetChoi
 // Steps for choice 1 .. 6; 0 for any other number.
 int timingOffsetSteps(int choice);
 
-// A line that begins with exactly "@WAIT(" (case and position matter).
-bool isTimingOffsetTarget(std::string_view line);
-
-// The line shifted by `steps`, or nothing when it is not a target line. The
+// The line shifted by `steps`, or nothing when it is not a @WAIT line
+// (isWaitLine). The
 // position is read by readWaitPosition, moved once each way through bars of
 // their real lengths, and held at bar 1 step 0 when it would come before it
 // (`heldAtStart` says so). Whatever followed the first ')' of the line is kept,

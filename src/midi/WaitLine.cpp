@@ -1,4 +1,4 @@
-#include "aids/core/WaitReading.h"
+#include "midi/WaitLine.h"
 
 #include <algorithm>
 #include <limits>
@@ -29,6 +29,34 @@ std::string_view span(std::string_view text, std::size_t first, std::size_t end)
 }
 
 } // namespace
+
+bool isWaitLine(std::string_view line)
+{
+    return line.starts_with("@WAIT(");
+}
+
+bool isLyricLine(std::string_view line)
+{
+    return !line.empty() && line.front() != '@';
+}
+
+std::string_view waitLineTail(std::string_view line)
+{
+    const std::size_t close = line.find(')');
+    if (close == std::string_view::npos)
+        return {};
+    std::string_view rest = line.substr(close + 1);
+    if (rest.starts_with(';'))
+        rest.remove_prefix(1);
+    return rest;
+}
+
+std::string rewrittenWaitLine(std::string_view line, const MusicalPosition &p)
+{
+    std::string out = formatWait(p);
+    out += waitLineTail(line);
+    return out;
+}
 
 std::int32_t leadingInteger(std::string_view text)
 {

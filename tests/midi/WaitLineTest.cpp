@@ -1,4 +1,4 @@
-#include "aids/core/WaitReading.h"
+#include "midi/WaitLine.h"
 #include "script/ShiftJisText.h"
 
 #include <gtest/gtest.h>
