@@ -168,6 +168,7 @@ void Playback::endPerformance()
     report(m_sequencer->stop());
     holdClockAt(at);
     m_performing = false;
+    emit performanceEnded();
 }
 
 void Playback::midiLoad()
@@ -377,6 +378,11 @@ std::int64_t Playback::tapLatencyNanos() const
     return std::int64_t{m_tapOffsetMs} * 1'000'000 + m_sequencer->outputLatencyNanos();
 }
 
+void Playback::setTapTaker(std::function<void(const std::string &)> taker)
+{
+    m_tapTaker = std::move(taker);
+}
+
 std::int64_t Playback::nowNanos() const
 {
     return nanosOf(m_timer.now());
@@ -452,8 +458,10 @@ void Playback::applyTick(std::uint64_t generation, const BeatStart &started)
         emit thumbMoved(started.thumbPosition, false);
     }
     emit beatShown(started.beat.beat);
-    if (started.songEnded)
+    if (started.songEnded) {
         stopTimer(); // the thread has ended itself; this only joins it
+        emit performanceEnded();
+    }
 }
 
 void Playback::dragTo(int position)
@@ -511,6 +519,10 @@ bool Playback::lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime)
     }
     if (!line)
         return true; // no song counted yet: nothing to stamp
+    if (m_tapTaker) {
+        m_tapTaker(*line);
+        return true;
+    }
     m_view.document().insertLine(caretRow, *line, QStringLiteral("歌詞追い"), caretRow + 2);
     return true;
 }

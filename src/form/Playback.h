@@ -48,6 +48,8 @@ signals:
     void starting();
     // The playback speed, in percent of the song's own tempo.
     void speedChanged(int percent);
+    // A performance is over: ended, or the song has played to its end.
+    void performanceEnded();
 
 public:
     static constexpr int kCleared = -1;
@@ -76,6 +78,9 @@ public:
     // Stamps a timing line before the caret line for a press at `pressTime`;
     // true when the key was used.
     bool lyricFollow(int caretRow, PeriodicTimer::TimePoint pressTime);
+    // While set, a Space press hands its stamp here instead of inserting it
+    // before the caret line.
+    void setTapTaker(std::function<void(const std::string &stamp)> taker);
 
     bool isSongOpen() const { return m_sequencer->isOpen(); }
     // The loaded song's file, empty when none is.
@@ -154,6 +159,7 @@ private:
     StampGrid m_grid = StampGrid::Quarter;
     int m_tapOffsetMs = 0;
     bool m_tapOffsetGiven = false;
+    std::function<void(const std::string &)> m_tapTaker;
 };
 
 } // namespace velkan

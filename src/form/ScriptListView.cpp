@@ -7,7 +7,8 @@ namespace velkan {
 
 ScriptListView::ScriptListView(QWidget *parent) : QListView(parent)
 {
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // One line, or a run of lines with Shift (for re-tapping a range).
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -20,8 +21,27 @@ int ScriptListView::selectedRow() const
 {
     if (!selectionModel())
         return -1;
+    // In a run of lines, the one the caret is on.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isSelected(current))
+        return current.row();
     const QModelIndexList rows = selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.constFirst().row();
+}
+
+std::optional<std::pair<int, int>> ScriptListView::selectedRange() const
+{
+    if (!selectionModel())
+        return std::nullopt;
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return std::nullopt;
+    int first = rows.constFirst().row(), last = first;
+    for (const QModelIndex &r : rows) {
+        first = std::min(first, r.row());
+        last = std::max(last, r.row());
+    }
+    return std::pair{first, last};
 }
 
 void ScriptListView::selectRow(int row)

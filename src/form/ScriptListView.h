@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QListView>
+#include <optional>
+#include <utility>
 
 namespace velkan {
 
@@ -14,6 +16,8 @@ public:
     explicit ScriptListView(QWidget *parent = nullptr);
 
     int selectedRow() const;
+    // The first and last selected rows; nothing when none is selected.
+    std::optional<std::pair<int, int>> selectedRange() const;
     // Selects row and scrolls to it; a row that holds no line leaves nothing selected.
     void selectRow(int row);
 

@@ -5,6 +5,8 @@
 #include "form/Playback.h"
 #include "form/ScriptListModel.h"
 #include "form/ScriptListView.h"
+#include "form/TappingAids.h"
+#include "platform/AppSettings.h"
 #include "platform/DialogTemplate.h"
 #include "platform/DialogUnits.h"
 #include "platform/FileDialog.h"
@@ -27,6 +29,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <limits>
 
@@ -60,6 +63,8 @@ constexpr DialogControl kControls[] = {
     {0, Kind::Static, u"小節   n/4", 180, 34, 37, 10, "barBeatLabel", kTopLeft},
     {cmd::BarBox, Kind::Edit, u"", 177, 45, 23, 15, "barBox", Qt::AlignRight},
     {cmd::BeatBox, Kind::Edit, u"", 202, 45, 12, 15, "beatBox", Qt::AlignRight},
+    {0, Kind::Static, u"速度", 224, 34, 30, 10, "speedLabel", kTopLeft},
+    {cmd::SpeedBox, Kind::Custom, u"", 222, 45, 40, 15, "speedBox"},
     {cmd::ScriptListCtl, Kind::Custom, u"", 7, 69, 280, 220, "scriptList"},
     {cmd::LineEditCtl, Kind::Edit, u"", 7, 293, 280, 14, "lineEdit"},
     {cmd::HelpPanelCtl, Kind::Custom, u"", 6, 312, 280, 38, "helpPanel"},
@@ -119,6 +124,7 @@ VelkanView::VelkanView(QWidget *parent) : QWidget(parent)
     buildUndoActions();
     m_playback = new Playback(*this, this);
     followPlayback();
+    m_tapping = new TappingAids(*this);
 
     const auto on = [this](int id, auto slot) {
         connect(action(id), &QAction::triggered, this, slot);
@@ -233,6 +239,18 @@ void VelkanView::buildControls()
             m_list = new ScriptListView(parent);
             m_list->setModel(m_model);
             return m_list;
+        case cmd::SpeedBox: {
+            auto *box = new QSpinBox(parent);
+            box->setRange(AppSettings::minSpeedPercent, AppSettings::maxSpeedPercent);
+            box->setSingleStep(AppSettings::speedPercentStep);
+            box->setSuffix(QStringLiteral("%"));
+            box->setAlignment(Qt::AlignRight);
+            box->setKeyboardTracking(false);
+            box->setValue(AppSettings::defaultSpeedPercent);
+            box->setToolTip(QStringLiteral("再生速度 (F7: 遅く、F8: 速く)"));
+            m_speedBox = box;
+            return box;
+        }
         case cmd::HelpPanelCtl:
             m_helpPanel = new QPlainTextEdit(parent);
             m_helpPanel->setReadOnly(true);

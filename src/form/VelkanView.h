@@ -19,12 +19,14 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
+class QSpinBox;
 
 namespace velkan {
 
 class Playback;
 class ScriptListModel;
 class ScriptListView;
+class TappingAids;
 
 // The main form: the script list, the line edit box and help panel, the
 // playback buttons and position display. It holds the actions of its
@@ -65,6 +67,9 @@ public:
     void setHelpText(const QString &text);
 
     Playback *playback() const { return m_playback; }
+    // Speed, grid, start from a line, re-tap, nudge.
+    TappingAids *tapping() const { return m_tapping; }
+    QSpinBox *speedBox() const { return m_speedBox; }
 
     // The palette colour of this form's session: the palette dialog writes
     // it, the layout dialog and the PAL template read it.
@@ -111,6 +116,8 @@ private:
     ScriptDocument m_document;
     ScriptListModel *m_model = nullptr;
     Playback *m_playback = nullptr;
+    TappingAids *m_tapping = nullptr;
+    QSpinBox *m_speedBox = nullptr;
     ScriptListView *m_list = nullptr;
     QLineEdit *m_lineEdit = nullptr;
     QPlainTextEdit *m_helpPanel = nullptr;
