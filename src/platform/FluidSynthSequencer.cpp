@@ -45,6 +45,9 @@ constexpr const char *kSpeedFailed = "再生速度を変更できません。";
 constexpr std::uintmax_t kMaxFileBytes = 64u << 20; // far beyond any real song
 constexpr auto kLoadTimeout = std::chrono::seconds(2);
 constexpr auto kSeekTimeout = std::chrono::milliseconds(500);
+// A block is 64 samples (1.45 ms at 44.1 kHz); a speed change waits at most
+// this long for the block it falls on.
+constexpr auto kBlockWait = std::chrono::milliseconds(8);
 
 std::string envOr(const char *name, const std::string &fallback)
 {
@@ -185,6 +188,29 @@ SeqResult FluidSynthSequencer::setSpeed(double factor)
 {
     if (!(factor >= minSpeed && factor <= maxSpeed))
         return SeqResult::failure(kSpeedOutOfRange);
+    if (m_player && isPlaying()) {
+        // The player goes on at the new tempo from the time of its last block,
+        // so a change made between blocks reaches back to it: up to a block
+        // of music at the wrong speed. Made just after a block, it falls on
+        // the moment it returns.
+        //
+        // And the player's time is the block's in whole milliseconds: the
+        // part of a millisecond cut off goes at the new speed too. A block
+        // 2 ms on from the one before (in the steady copy's ticks, 10 us
+        // each as written) is less than 0.46 ms past its millisecond (blocks
+        // are 1.45 ms apart); most are found within three blocks.
+        const std::int64_t twoMilliseconds = std::llround(150 * m_speed);
+        const auto deadline = std::chrono::steady_clock::now() + kBlockWait;
+        const auto blockEnds = [&] {
+            const std::uint64_t seen = m_callbacks.load();
+            while (m_callbacks.load() == seen && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+        };
+        blockEnds();
+        while (m_steadyTimeline && m_step.load() < twoMilliseconds &&
+               std::chrono::steady_clock::now() < deadline)
+            blockEnds();
+    }
     if (m_player &&
         fluid_player_set_tempo(m_player, FLUID_PLAYER_TEMPO_INTERNAL, factor) != FLUID_OK)
         return SeqResult::failure(kSpeedFailed);
@@ -236,7 +262,7 @@ SeqResult FluidSynthSequencer::makePlayer(bool muted)
 int FluidSynthSequencer::onTick(void *self, int tick)
 {
     auto *sequencer = static_cast<FluidSynthSequencer *>(self);
-    sequencer->m_tick = tick;
+    sequencer->m_step = tick - sequencer->m_tick.exchange(tick);
     ++sequencer->m_callbacks;
     return FLUID_OK;
 }

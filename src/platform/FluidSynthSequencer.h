@@ -117,6 +117,7 @@ private:
     std::uint64_t m_seekCallbacks = 0;
 
     std::atomic<std::int64_t> m_tick{0};
+    std::atomic<std::int64_t> m_step{0}; // ticks from the callback before
     std::atomic<std::uint64_t> m_callbacks{0};
 };
 

@@ -77,8 +77,10 @@ public:
     // Playback speed as a factor of the song's own tempo (1.0 as written),
     // from minSpeed to maxSpeed; the pitch stays. The factor holds across
     // every tempo change of the song, stop, seek and the songs opened later;
-    // it may be set with no song open. A factor out of range fails and
-    // changes nothing. A device that cannot change its speed says so.
+    // it may be set with no song open. While playing, the new speed holds
+    // from the moment the call returns: a clock that follows the song changes
+    // its speed then. A factor out of range fails and changes nothing. A
+    // device that cannot change its speed says so.
     static constexpr double minSpeed = 0.5;
     static constexpr double maxSpeed = 1.5;
     virtual SeqResult setSpeed(double factor);
