@@ -10,7 +10,15 @@
 // of each song, through the stamp function the editor uses. Target: no tap
 // stamped into the wrong beat.
 //
-//   bench_clock_vs_song [MINUTES [SONG...]]     (5 minutes, every song)
+// At another speed (--at PERCENT) the sequencer and the clock are both set to
+// it before the song starts, and MINUTES count the music, not the wall clock:
+// 5 minutes at 50 % play for 10. With --changes the song starts as written and
+// turns to 50 % a third of the way in and to 150 % two thirds in, the
+// sequencer and the clock changed at one moment (the timer waits meanwhile, as
+// the editor's does); each stretch is held to the same 2 ms.
+//
+//   bench_clock_vs_song [--at PERCENT | --changes] [MINUTES [SONG...]]
+//                                               (as written, 5 minutes, every song)
 #include "midi/BeatClock.h"
 #include "midi/LyricFollow.h"
 #include "midi/SongTimeline.h"
@@ -173,12 +181,21 @@ std::int64_t nanosOf(steady_clock::time_point t)
     return duration_cast<nanoseconds>(t.time_since_epoch()).count();
 }
 
-struct Result {
-    int beats = 0;
-    double offsetMs = 0, worstMs = 0, rawMin = 0, rawMax = 0;
+// The speed a run starts at, and the speeds it turns to when the song
+// reaches the given share of its beats.
+struct SpeedPlan {
+    double start = 1.0;
+    std::vector<std::pair<double, double>> changes;
 };
 
-bool playAndCompare(const Song &song, double minutes, Result &result)
+struct Result {
+    int beats = 0;
+    double offsetMs = 0, worstMs = 0, meanMs = 0, rawMin = 0, rawMax = 0;
+    // Each stretch at one speed: its speed and its worst beat from the offset.
+    std::vector<std::pair<double, double>> stretches;
+};
+
+bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Result &result)
 {
     const auto timeline =
         std::make_shared<const SongTimeline>(kDivision, song.tempos, song.signatures);
@@ -213,29 +230,59 @@ bool playAndCompare(const Song &song, double minutes, Result &result)
     clock.setTimeline(timeline);
     velkan::PeriodicTimer timer;
 
+    if (const auto set = seq.setSpeed(plan.start); !set) {
+        std::printf("speed failed: %s\n", set.error.c_str());
+        return false;
+    }
     if (const auto played = seq.playFrom(0); !played) {
         std::printf("play failed: %s\n", played.error.c_str());
         return false;
     }
     // As the editor does it: the clock runs from the moment play returned.
     const auto start = steady_clock::now();
-    clock.runFrom(0, nanosOf(start), length);
+    clock.runFrom(0, nanosOf(start), length, plan.start);
     clockAt[0] = songAt[0] = start;
     const auto at = [&](std::int64_t tick) {
         return steady_clock::time_point(nanoseconds(clock.nanosOf(tick)));
     };
-    timer.startScheduled(at(beatTicks[1]), [&]() -> std::optional<steady_clock::time_point> {
+    const auto onBeat = [&]() -> std::optional<steady_clock::time_point> {
         const std::size_t n = clockBeat.load() + 1;
         clockAt[n] = steady_clock::now();
         clockBeat = n;
         if (n + 1 >= beats)
             return std::nullopt;
         return at(beatTicks[n + 1]);
-    });
+    };
+    timer.startScheduled(at(beatTicks[1]), onBeat);
+
+    // The first beat of each stretch at one speed, and the speed.
+    std::vector<std::pair<std::size_t, double>> stretchStarts{{1, plan.start}};
+    std::size_t nextChange = 0;
+    double slowest = plan.start;
+    for (const auto &change : plan.changes)
+        slowest = std::min(slowest, change.second);
 
     std::size_t songBeat = 0;
-    const auto giveUp = start + nanoseconds(timeline->nanosAt(endTick)) + seconds(5);
+    const auto giveUp =
+        start + nanoseconds(static_cast<std::int64_t>(timeline->nanosAt(endTick) / slowest)) +
+        seconds(5);
     while (songBeat + 1 < beats && steady_clock::now() < giveUp) {
+        if (nextChange < plan.changes.size() &&
+            songBeat >= static_cast<std::size_t>(plan.changes[nextChange].first * beats)) {
+            // Just past a beat, so the next is far off. The timer waits while
+            // the clock changes, then goes on to the clock's next beat.
+            const double speed = plan.changes[nextChange++].second;
+            timer.stop();
+            if (const auto set = seq.setSpeed(speed); !set) {
+                std::printf("speed failed: %s\n", set.error.c_str());
+                return false;
+            }
+            clock.setSpeed(speed, nanosOf(steady_clock::now())); // as setSpeed returns
+            const std::size_t n = clockBeat.load();
+            stretchStarts.push_back({n + 1, speed});
+            if (n + 1 < beats)
+                timer.startScheduled(at(beatTicks[n + 1]), onBeat);
+        }
         const auto position = seq.positionSixteenths();
         const auto now = steady_clock::now();
         if (!position) {
@@ -259,25 +306,45 @@ bool playAndCompare(const Song &song, double minutes, Result &result)
         diffs.push_back(duration<double, std::milli>(clockAt[n] - songAt[n]).count());
     if (diffs.empty())
         return false;
-    std::vector<double> sorted = diffs;
+    // The start offset is so much of the song: after a change of speed it
+    // lasts that much longer or shorter. Each stretch is held to it, scaled.
+    const std::size_t firstStretch =
+        std::min(stretchStarts.size() > 1 ? stretchStarts[1].first - 1 : compared, compared);
+    std::vector<double> sorted(diffs.begin(),
+                               diffs.begin() + static_cast<std::ptrdiff_t>(firstStretch));
     std::sort(sorted.begin(), sorted.end());
     result.beats = static_cast<int>(compared);
     result.offsetMs = sorted[sorted.size() / 2];
-    result.rawMin = sorted.front();
-    result.rawMax = sorted.back();
-    for (double d : diffs)
-        result.worstMs = std::max(result.worstMs, std::abs(d - result.offsetMs));
+    result.rawMin = *std::min_element(diffs.begin(), diffs.end());
+    result.rawMax = *std::max_element(diffs.begin(), diffs.end());
+    double sum = 0;
+    for (std::size_t i = 0; i < stretchStarts.size(); ++i) {
+        const std::size_t from = stretchStarts[i].first;
+        const std::size_t to =
+            i + 1 < stretchStarts.size() ? stretchStarts[i + 1].first : compared + 1;
+        const double offset = result.offsetMs * plan.start / stretchStarts[i].second;
+        double worst = 0;
+        for (std::size_t n = from; n < to && n <= compared; ++n) {
+            const double off = std::abs(diffs[n - 1] - offset);
+            worst = std::max(worst, off);
+            sum += off;
+        }
+        result.worstMs = std::max(result.worstMs, worst);
+        result.stretches.push_back({stretchStarts[i].second, worst});
+    }
+    result.meanMs = sum / static_cast<double>(diffs.size());
     return compared + 1 == beats;
 }
 
-// Taps 1..20 ms either side of every beat edge within `minutes`.
-void tapSweep(const Song &song, double minutes, long &taps, long &wrong)
+// Taps 1..20 ms either side of every beat edge within `minutes` of music,
+// played at `speed`.
+void tapSweep(const Song &song, double minutes, double speed, long &taps, long &wrong)
 {
     const auto timeline =
         std::make_shared<const SongTimeline>(kDivision, song.tempos, song.signatures);
     BeatClock clock;
     clock.setTimeline(timeline);
-    clock.runFrom(0, 0, std::numeric_limits<std::int32_t>::max());
+    clock.runFrom(0, 0, std::numeric_limits<std::int32_t>::max(), speed);
     const auto lineOf = [](const velkan::BeatPlace &b) {
         return velkan::lyricFollowLine(velkan::BarBeat{b.bar, b.beat});
     };
@@ -286,10 +353,9 @@ void tapSweep(const Song &song, double minutes, long &taps, long &wrong)
          edge = timeline->beatAt(edge).endTick) {
         const auto before = lineOf(timeline->beatAt(edge - 1));
         const auto after = lineOf(timeline->beatAt(edge));
-        const std::int64_t at = timeline->nanosAt(edge);
-        const std::int64_t room = std::min(
-            timeline->nanosAt(edge) - timeline->nanosAt(timeline->beatAt(edge - 1).startTick),
-            timeline->nanosAt(timeline->beatAt(edge).endTick) - at);
+        const std::int64_t at = clock.nanosOf(edge);
+        const std::int64_t room = std::min(at - clock.nanosOf(timeline->beatAt(edge - 1).startTick),
+                                           clock.nanosOf(timeline->beatAt(edge).endTick) - at);
         for (int ms = 1; ms <= 20; ++ms) {
             const std::int64_t off = ms * 1'000'000LL;
             if (off >= room)
@@ -305,28 +371,48 @@ void tapSweep(const Song &song, double minutes, long &taps, long &wrong)
 
 int main(int argc, char **argv)
 {
-    const double minutes = argc > 1 ? std::atof(argv[1]) : 5.0;
+    SpeedPlan plan;
+    int first = 1;
+    if (argc > 2 && std::string(argv[1]) == "--at") {
+        plan.start = std::atof(argv[2]) / 100;
+        first = 3;
+    } else if (argc > 1 && std::string(argv[1]) == "--changes") {
+        plan.changes = {{1.0 / 3, 0.5}, {2.0 / 3, 1.5}};
+        first = 2;
+    }
+    const double minutes = argc > first ? std::atof(argv[first]) : 5.0;
     ::setenv("VELKAN_AUDIO_DRIVER", "file", 0);
     const std::vector<Song> songs = makeSongs(minutes);
 
     bool allMet = true;
     for (const Song &song : songs) {
-        bool chosen = argc <= 2;
-        for (int i = 2; i < argc; ++i)
+        bool chosen = argc <= first + 1;
+        for (int i = first + 1; i < argc; ++i)
             chosen = chosen || song.name == std::string(argv[i]);
         if (!chosen)
             continue;
         long taps = 0, wrong = 0;
-        tapSweep(song, minutes, taps, wrong);
+        tapSweep(song, minutes, plan.start, taps, wrong);
         Result r;
-        const bool whole = playAndCompare(song, minutes, r);
+        const bool whole = playAndCompare(song, minutes, plan, r);
         const bool met = whole && r.worstMs <= 2.0 && wrong == 0;
         allMet = allMet && met;
-        std::printf("%-16s %3zu tempo events  %5d beats over %.1f min  start offset %+.2f ms  "
-                    "worst beat %.2f ms from it (raw %+.2f .. %+.2f)  taps %ld, wrong %ld  %s\n",
-                    song.name, song.tempos.size(), r.beats, minutes, r.offsetMs, r.worstMs,
-                    r.rawMin, r.rawMax, taps, wrong,
-                    met ? "met" : (whole ? "MISSED" : "INCOMPLETE"));
+        const auto twoPlaces = [](double ms) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.2f", ms);
+            return std::string(text);
+        };
+        std::string speeds;
+        for (const auto &[speed, worst] : r.stretches)
+            speeds += (speeds.empty() ? "" : " -> ") + std::to_string(std::lround(speed * 100)) +
+                      " %" + (r.stretches.size() > 1 ? " (worst " + twoPlaces(worst) + " ms)" : "");
+        std::printf(
+            "%-16s %3zu tempo events  %5d beats over %.1f min at %s  start offset %+.2f ms  "
+            "worst beat %.2f ms from it, mean %.2f (raw %+.2f .. %+.2f)  "
+            "taps %ld, wrong %ld  %s\n",
+            song.name, song.tempos.size(), r.beats, minutes, speeds.c_str(), r.offsetMs, r.worstMs,
+            r.meanMs, r.rawMin, r.rawMax, taps, wrong,
+            met ? "met" : (whole ? "MISSED" : "INCOMPLETE"));
         std::fflush(stdout);
     }
     std::printf("targets (every beat within 2 ms of the start offset, no wrong tap): %s\n",
