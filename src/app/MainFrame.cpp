@@ -4,13 +4,16 @@
 #include "aids/LyricLayoutDialog.h"
 #include "aids/LyricRevealDialog.h"
 #include "aids/PlayerPreview.h"
+#include "aids/PreferencesDialog.h"
 #include "aids/ScriptCheckPanel.h"
+#include "aids/TapLatencyDialog.h"
 #include "aids/TimingOffsetDialog.h"
 #include "aids/core/CommandTemplates.h"
 #include "app/AboutDialog.h"
 #include "document/ScriptReading.h"
 #include "form/CommandIds.h"
 #include "form/Playback.h"
+#include "form/TappingAids.h"
 #include "form/VelkanView.h"
 #include "platform/HelpWindow.h"
 #include "platform/LockKeys.h"
@@ -132,6 +135,31 @@ void MainFrame::buildMenus()
     edit->setObjectName(QStringLiteral("editMenu"));
     edit->addAction(m_view->undoAction());
     edit->addAction(m_view->redoAction());
+    edit->addSeparator();
+    TappingAids *tapping = m_view->tapping();
+    edit->addAction(tapping->action(cmd::NudgeEarlier));
+    edit->addAction(tapping->action(cmd::NudgeLater));
+
+    QMenu *play = bar->addMenu(QStringLiteral("演奏(&P)"));
+    play->setObjectName(QStringLiteral("playMenu"));
+    play->addAction(tapping->action(cmd::StartFromLine));
+    play->addAction(tapping->action(cmd::RetapRange));
+    play->addSeparator();
+    play->addAction(tapping->action(cmd::Slower));
+    play->addAction(tapping->action(cmd::Faster));
+    play->addSeparator();
+    QMenu *grid = play->addMenu(QStringLiteral("刻みの単位(&G)"));
+    grid->setObjectName(QStringLiteral("gridMenu"));
+    for (int id : {cmd::GridQuarter, cmd::GridEighth, cmd::GridSixteenth, cmd::GridStep})
+        grid->addAction(tapping->action(id));
+    play->addSeparator();
+    QAction *latency =
+        addOwnAction(play, "actionTapLatency", QStringLiteral("タップ遅れの測定(&L)..."),
+                     cmd::TapLatency, QStringLiteral("拍に合わせてタップし、タップの遅れを測る"));
+    connect(latency, &QAction::triggered, this, [this] {
+        TapLatencyDialog dialog(*m_view, this);
+        dialog.exec();
+    });
 
     QMenu *settings = bar->addMenu(QStringLiteral("設定(&S)"));
     settings->setObjectName(QStringLiteral("settingsMenu"));
@@ -145,6 +173,14 @@ void MainFrame::buildMenus()
         addOwnAction(settings, "actionScriptCheck", QStringLiteral("スクリプトの検査(&K)"),
                      cmd::ScriptCheck, QStringLiteral("ﾌﾟﾚｰﾔｰが読むとおりにｽｸﾘﾌﾟﾄを検査"));
     connect(check, &QAction::triggered, m_checkPanel, &ScriptCheckPanel::check);
+    settings->addSeparator();
+    QAction *preferences = addOwnAction(
+        settings, "actionPreferences", QStringLiteral("環境設定(&P)..."), cmd::Preferences,
+        QStringLiteral("再生速度、刻みの単位、タップ遅れなどの設定"));
+    connect(preferences, &QAction::triggered, this, [this] {
+        if (PreferencesDialog::edit(this))
+            m_view->playback()->reloadSettings();
+    });
 
     QMenu *commands = bar->addMenu(QStringLiteral("コマンド(&C)"));
     commands->setObjectName(QStringLiteral("commandMenu"));

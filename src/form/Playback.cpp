@@ -49,6 +49,11 @@ void Playback::setSequencerFactory(SequencerFactory f)
     factory() = std::move(f);
 }
 
+std::unique_ptr<Sequencer> Playback::createSequencer()
+{
+    return factory() ? factory()() : std::make_unique<FluidSynthSequencer>();
+}
+
 void Playback::setTimeSourceFactory(std::function<TimeSource()> f)
 {
     timeSourceFactory() = std::move(f);
@@ -362,6 +367,17 @@ void Playback::setStampGrid(StampGrid grid)
 {
     m_grid = grid;
     AppSettings().setStampGrid(grid);
+    emit stampGridChanged(grid);
+}
+
+void Playback::reloadSettings()
+{
+    const AppSettings settings;
+    m_tapOffsetMs = settings.tapOffsetMs();
+    m_tapOffsetGiven = settings.hasTapOffset();
+    if (settings.stampGrid() != m_grid)
+        setStampGrid(settings.stampGrid());
+    setSpeedPercent(settings.speedPercent());
 }
 
 void Playback::setTapOffsetMs(int ms)

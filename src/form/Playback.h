@@ -50,6 +50,8 @@ signals:
     void speedChanged(int percent);
     // A performance is over: ended, or the song has played to its end.
     void performanceEnded();
+    // The unit taps stamp to.
+    void stampGridChanged(StampGrid grid);
 
 public:
     static constexpr int kCleared = -1;
@@ -63,6 +65,10 @@ public:
     // Tests put a fake device and a time source of their own in place before
     // the form is built.
     static void setSequencerFactory(SequencerFactory factory);
+    // A device as the form's own is made (for a second, short-lived player).
+    static std::unique_ptr<Sequencer> createSequencer();
+    // The loaded song's timeline, shared.
+    std::shared_ptr<const SongTimeline> sharedTimeline() const { return m_timeline; }
     static void setTimeSourceFactory(std::function<TimeSource()> factory);
 
     void midiLoad();
@@ -110,6 +116,8 @@ public:
     // check). Kept in the settings.
     int tapOffsetMs() const { return m_tapOffsetMs; }
     void setTapOffsetMs(int ms);
+    // Takes up the settings again (after 環境設定).
+    void reloadSettings();
     // What each tap is read back by: once the author has given an offset,
     // that and the audio output's own delay; before, nothing (a tap reads
     // the beat sounding as it comes).

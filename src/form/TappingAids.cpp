@@ -75,6 +75,7 @@ TappingAids::TappingAids(VelkanView &view) : QObject(&view), m_view(view)
         on(a, [&playback, grid] { playback.setStampGrid(grid); });
     }
     showGrid();
+    connect(&playback, &Playback::stampGridChanged, this, [this] { showGrid(); });
 
     // The speed box and the speed itself follow each other.
     QSpinBox *box = view.speedBox();

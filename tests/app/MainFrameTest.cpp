@@ -67,19 +67,29 @@ TEST_F(FrameTest, MenuBarInOrderWithIds)
     for (QAction *a : frame->menuBar()->actions())
         titles << a->text();
     EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("編集(&E)"),
-                                   QStringLiteral("設定(&S)"), QStringLiteral("コマンド(&C)"),
-                                   QStringLiteral("表示(&V)"), QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
+                                   QStringLiteral("演奏(&P)"), QStringLiteral("設定(&S)"),
+                                   QStringLiteral("コマンド(&C)"), QStringLiteral("表示(&V)"),
+                                   QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
     const auto menu = [&](const char *name) {
         return frame->findChild<QMenu *>(QString::fromLatin1(name));
     };
     EXPECT_EQ(describe(menu("fileMenu")), QStringList{QStringLiteral("Velkanの終了(&X):57665")});
     EXPECT_EQ(describe(menu("editMenu")),
-              (QStringList{QStringLiteral("元に戻す(&U):0"), QStringLiteral("やり直し(&R):0")}));
+              (QStringList{QStringLiteral("元に戻す(&U):0"), QStringLiteral("やり直し(&R):0"),
+                           QStringLiteral("-"), QStringLiteral("タイミングを早める(&A):32801"),
+                           QStringLiteral("タイミングを遅らせる(&L):32802")}));
+    EXPECT_EQ(describe(menu("playMenu")),
+              (QStringList{QStringLiteral("選択行から開始(&F):32797"),
+                           QStringLiteral("範囲を再タップ(&R):32798"), QStringLiteral("-"),
+                           QStringLiteral("遅く(&-):32799"), QStringLiteral("速く(&+):32800"),
+                           QStringLiteral("-"), QStringLiteral("刻みの単位(&G):0"),
+                           QStringLiteral("-"), QStringLiteral("タップ遅れの測定(&L)...:32807")}));
     EXPECT_EQ(describe(menu("settingsMenu")),
               (QStringList{QStringLiteral("歌詞表示位置の設定:32771"), QStringLiteral("-"),
                            QStringLiteral("歌詞の出現/消去方法:32792"), QStringLiteral("-"),
                            QStringLiteral("歌詞追い時間の調整:32791"), QStringLiteral("-"),
-                           QStringLiteral("スクリプトの検査(&K):32796")}));
+                           QStringLiteral("スクリプトの検査(&K):32796"), QStringLiteral("-"),
+                           QStringLiteral("環境設定(&P)...:32808")}));
     EXPECT_EQ(
         describe(menu("commandMenu")).join(QLatin1Char(' ')),
         QStringLiteral("WMODE:32772 OFFSET:32786 WAIT:32773 LOCATE:32774 COLOR:32775 TON:32787 "
