@@ -126,7 +126,6 @@ bool TapLatencyDialog::startRun()
     const double speed = playback.speedPercent() / 100.0;
     m_sequencer->setSpeed(speed);
     const SeqValue length = m_sequencer->lengthSixteenths();
-    m_outputLatencyNanos = m_sequencer->outputLatencyNanos();
 
     // The first beats of the song, as they will sound.
     std::vector<std::int64_t> ticks;
@@ -176,6 +175,7 @@ void TapLatencyDialog::poll()
     m_status->setText(QStringLiteral("拍: %1 / %2").arg(passed).arg(kBeats));
     if (now < m_endNanos)
         return;
+    m_outputLatencyNanos = m_sequencer->outputLatencyNanos();
     stopRun();
     m_result = calibrateTaps(m_beats, m_taps);
     showResult();

@@ -1,4 +1,4 @@
-#include "ManualClock.h"
+#include "PlaybackFixture.h"
 #include "midi/SmfBuilder.h"
 #include "support/FormTestSupport.h"
 
@@ -23,71 +23,7 @@ using Op = FakeSequencer::Op;
 
 namespace {
 
-constexpr std::uint32_t kHalfSecond = 500000; // a quarter note every 0.5 s
-
-class PlaybackTest : public SeamedTest {
-protected:
-    void SetUp() override
-    {
-        SeamedTest::SetUp();
-        Playback::setSequencerFactory([this] {
-            auto fake = std::make_unique<FakeSequencer>();
-            device = fake.get();
-            return fake;
-        });
-        clock = std::make_shared<ManualClock>();
-        Playback::setTimeSourceFactory([this] { return clock; });
-        view = std::make_unique<VelkanView>();
-        view->show();
-        playback = view->playback();
-    }
-    void TearDown() override
-    {
-        view.reset();
-        Playback::setSequencerFactory({});
-        Playback::setTimeSourceFactory({});
-        SeamedTest::TearDown();
-    }
-
-    QString song(int numerator, int exponent, std::int32_t lengthSixteenths)
-    {
-        TrackBuilder t;
-        t.tempo(0, kHalfSecond)
-            .timeSignature(0, numerator, exponent)
-            .note(0, 60)
-            .endOfTrack(static_cast<std::uint32_t>(lengthSixteenths) * 120);
-        device->setSongLength(lengthSixteenths);
-        return writeTemp(QStringLiteral("song.mid"), velkan::test::smf(480, {t}));
-    }
-    void load(const QString &path)
-    {
-        FileDialog::setNextFileName(path);
-        test::triggerAction(view, "actionMidiLoad");
-    }
-    // Lets `ms` of song time pass: the beat timer runs its ticks, the UI shows them.
-    void play(double ms)
-    {
-        clock->advanceMs(ms, [this] { return playback->isTimerRunning(); });
-        QCoreApplication::processEvents();
-    }
-    QString bar() const { return view->barBox()->text(); }
-    QString beat() const { return view->beatBox()->text(); }
-    void tap()
-    {
-        view->listView()->setFocus();
-        QTest::keyClick(view->listView(), Qt::Key_Space);
-    }
-    void setLyrics()
-    {
-        view->document().assign({"h0", "h1", "h2", "h3", "lyric", "next", "last"});
-        view->document().setModified(false);
-    }
-
-    FakeSequencer *device = nullptr;
-    std::shared_ptr<ManualClock> clock;
-    std::unique_ptr<VelkanView> view;
-    Playback *playback = nullptr;
-};
+class PlaybackTest : public velkan::test::PlaybackFixture {};
 
 } // namespace
 
