@@ -57,6 +57,9 @@ TapLatencyDialog::TapLatencyDialog(VelkanView &view, QWidget *parent)
     m_save->setEnabled(false);
     m_close = new QPushButton(QStringLiteral("閉じる"), this);
     m_close->setObjectName(QStringLiteral("tapClose"));
+    // Enter does not press a button by itself while taps are taken.
+    for (QPushButton *b : {m_start, m_save, m_close})
+        b->setAutoDefault(false);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -84,20 +87,29 @@ TapLatencyDialog::TapLatencyDialog(VelkanView &view, QWidget *parent)
 TapLatencyDialog::~TapLatencyDialog()
 {
     stopRun();
+    if (m_sequencer)
+        m_sequencer->close();
 }
 
-bool TapLatencyDialog::startRun()
+void TapLatencyDialog::showEvent(QShowEvent *event)
 {
-    stopRun();
+    QDialog::showEvent(event);
+    // The device is made ready once the dialog shows.
+    QTimer::singleShot(0, this, [this] { prepare(); });
+}
+
+bool TapLatencyDialog::prepare()
+{
+    if (m_sequencer)
+        return true;
     Playback &playback = *m_view.playback();
     playback.end(); // the song's own performance stops for the run
 
     // The song as loaded, or a click.
     std::string path;
-    std::shared_ptr<const SongTimeline> timeline;
     if (playback.isSongOpen() && playback.sharedTimeline()) {
         path = QFile::encodeName(playback.songPath()).toStdString();
-        timeline = playback.sharedTimeline();
+        m_timeline = playback.sharedTimeline();
     } else {
         const std::string image = clickTrackSmf(kBeats + 1, kClickBpm);
         MidiReadResult read = readMidiImage(image);
@@ -107,25 +119,37 @@ bool TapLatencyDialog::startRun()
         m_click.write(image.data(), static_cast<qint64>(image.size()));
         m_click.flush();
         path = QFile::encodeName(m_click.fileName()).toStdString();
-        timeline = std::make_shared<const SongTimeline>(std::move(*read.timeline));
+        m_timeline = std::make_shared<const SongTimeline>(std::move(*read.timeline));
     }
 
-    m_sequencer = Playback::createSequencer();
+    auto sequencer = Playback::createSequencer();
     SeqResult opened;
     {
         // The first open loads the SoundFont, which can take a few seconds.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        opened = m_sequencer->open(path);
+        opened = sequencer->open(path);
     }
     if (!opened) {
         MessageBox::show(this, QString::fromStdString(opened.error));
-        m_sequencer.reset();
         return false;
     }
-    const double speed = playback.speedPercent() / 100.0;
-    m_sequencer->setSpeed(speed);
-    const SeqValue length = m_sequencer->lengthSixteenths();
+    m_speed = playback.speedPercent() / 100.0;
+    sequencer->setSpeed(m_speed);
+    const SeqValue length = sequencer->lengthSixteenths();
+    m_length = length ? length.value : 0;
+    m_sequencer = std::move(sequencer);
+    return true;
+}
+
+bool TapLatencyDialog::startRun()
+{
+    stopRun();
+    // Ready beforehand, the beats start the moment 開始 is pressed.
+    if (!prepare())
+        return false;
+    const std::shared_ptr<const SongTimeline> timeline = m_timeline;
+    Playback &playback = *m_view.playback();
 
     // The first beats of the song, as they will sound.
     std::vector<std::int64_t> ticks;
@@ -140,7 +164,7 @@ bool TapLatencyDialog::startRun()
     if (!m_sequencer->playFrom(0))
         return false;
     m_clock.setTimeline(timeline);
-    m_clock.runFrom(0, playback.nowNanos(), length ? length.value : 0, speed);
+    m_clock.runFrom(0, playback.nowNanos(), m_length, m_speed);
     m_beats.clear();
     for (const std::int64_t t : ticks)
         m_beats.push_back(m_clock.nanosOf(t));
@@ -184,15 +208,13 @@ void TapLatencyDialog::poll()
 void TapLatencyDialog::stopRun()
 {
     m_poll.stop();
-    if (m_sequencer) {
+    if (m_sequencer && m_running)
         m_sequencer->stop();
-        m_sequencer->close();
-        m_sequencer.reset();
-    }
     if (m_running) {
         m_running = false;
         m_start->setEnabled(true);
         m_close->setEnabled(true);
+        setFocus();
     }
 }
 
@@ -220,7 +242,6 @@ void TapLatencyDialog::showResult()
                               .arg(m_result->usedPresses)
                               .arg(*offsetToSave()));
     m_save->setEnabled(true);
-    m_save->setFocus();
 }
 
 void TapLatencyDialog::save()
@@ -236,8 +257,10 @@ void TapLatencyDialog::save()
 
 void TapLatencyDialog::keyPressEvent(QKeyEvent *event)
 {
-    if (m_running && event->key() == Qt::Key_Space) {
-        if (!event->isAutoRepeat())
+    // Space is the tap key here, never a button's: a late tap after the run
+    // must not save or close.
+    if (event->key() == Qt::Key_Space) {
+        if (m_running && !event->isAutoRepeat())
             tap(m_view.playback()->pressNanos(event->timestamp()));
         event->accept();
         return;

@@ -51,16 +51,22 @@ public:
     QLabel *resultLabel() const { return m_resultText; }
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void reject() override;
 
 private:
+    // Opens the device on the song or the click, once.
+    bool prepare();
     void stopRun();
     void showResult();
 
     VelkanView &m_view;
     std::unique_ptr<Sequencer> m_sequencer;
     BeatClock m_clock;
+    std::shared_ptr<const SongTimeline> m_timeline;
+    std::int32_t m_length = 0;
+    double m_speed = 1.0;
     QTemporaryFile m_click;
     std::vector<std::int64_t> m_beats;
     std::vector<std::int64_t> m_taps;
