@@ -191,8 +191,12 @@ struct SpeedPlan {
 struct Result {
     int beats = 0;
     double offsetMs = 0, worstMs = 0, meanMs = 0, rawMin = 0, rawMax = 0;
-    // Each stretch at one speed: its speed and its worst beat from the offset.
-    std::vector<std::pair<double, double>> stretches;
+    // Each stretch at one speed: its speed, its worst beat from the offset and
+    // its median beat's (a jump at a change moves the whole stretch).
+    struct Stretch {
+        double speed, worstMs, shiftMs;
+    };
+    std::vector<Stretch> stretches;
 };
 
 bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Result &result)
@@ -324,13 +328,16 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
             i + 1 < stretchStarts.size() ? stretchStarts[i + 1].first : compared + 1;
         const double offset = result.offsetMs * plan.start / stretchStarts[i].second;
         double worst = 0;
+        std::vector<double> offs;
         for (std::size_t n = from; n < to && n <= compared; ++n) {
-            const double off = std::abs(diffs[n - 1] - offset);
-            worst = std::max(worst, off);
-            sum += off;
+            offs.push_back(diffs[n - 1] - offset);
+            worst = std::max(worst, std::abs(offs.back()));
+            sum += std::abs(offs.back());
         }
+        std::sort(offs.begin(), offs.end());
         result.worstMs = std::max(result.worstMs, worst);
-        result.stretches.push_back({stretchStarts[i].second, worst});
+        result.stretches.push_back(
+            {stretchStarts[i].second, worst, offs.empty() ? 0.0 : offs[offs.size() / 2]});
     }
     result.meanMs = sum / static_cast<double>(diffs.size());
     return compared + 1 == beats;
@@ -397,15 +404,19 @@ int main(int argc, char **argv)
         const bool whole = playAndCompare(song, minutes, plan, r);
         const bool met = whole && r.worstMs <= 2.0 && wrong == 0;
         allMet = allMet && met;
-        const auto twoPlaces = [](double ms) {
+        const auto twoPlaces = [](double ms, const char *format = "%.2f") {
             char text[32];
-            std::snprintf(text, sizeof text, "%.2f", ms);
+            std::snprintf(text, sizeof text, format, ms);
             return std::string(text);
         };
         std::string speeds;
-        for (const auto &[speed, worst] : r.stretches)
-            speeds += (speeds.empty() ? "" : " -> ") + std::to_string(std::lround(speed * 100)) +
-                      " %" + (r.stretches.size() > 1 ? " (worst " + twoPlaces(worst) + " ms)" : "");
+        for (const Result::Stretch &stretch : r.stretches)
+            speeds +=
+                (speeds.empty() ? "" : " -> ") + std::to_string(std::lround(stretch.speed * 100)) +
+                " %" +
+                (r.stretches.size() > 1 ? " (worst " + twoPlaces(stretch.worstMs) + ", median " +
+                                              twoPlaces(stretch.shiftMs, "%+.2f") + " ms)"
+                                        : "");
         std::printf(
             "%-16s %3zu tempo events  %5d beats over %.1f min at %s  start offset %+.2f ms  "
             "worst beat %.2f ms from it, mean %.2f (raw %+.2f .. %+.2f)  "
