@@ -15,7 +15,7 @@
 namespace velkan::fuzz {
 
 // The MIDI reader, the RMID unwrapping, the song length, the song's timeline
-// and the beat clock running on it.
+// and the beat clock running on it, and a script of the song's lyrics.
 std::string checkMidiImage(std::string_view bytes);
 
 // Script load -> save -> load gives the same lines; a script that begins with

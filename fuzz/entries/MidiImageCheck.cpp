@@ -1,6 +1,7 @@
 #include "FuzzEntries.h"
 
 #include "midi/BeatClock.h"
+#include "midi/KaraokeLyrics.h"
 #include "midi/LyricFollow.h"
 #include "midi/MidiBytes.h"
 #include "midi/MidiReader.h"
@@ -170,6 +171,41 @@ std::string checkTimeline(const SongTimeline &timeline, std::int32_t length)
     return checkClock(shared, length);
 }
 
+// Lyric lines are whole script lines in tick order, made of the image's bytes,
+// each after the wait for a tick not later than its own.
+std::string checkKaraoke(std::string_view image, const SongTimeline &timeline)
+{
+    const std::vector<KaraokeLine> lines = karaokeLines(image);
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const KaraokeLine &line = lines[i];
+        bytes += line.text.size();
+        if (line.text.empty() || line.text.find_first_of("\r\n\x1A") != std::string::npos)
+            return "lyric line " + std::to_string(i) + " is no script line";
+        if (line.tick < 0 || line.tick > SongTimeline::kLastTick ||
+            (i > 0 && line.tick < lines[i - 1].tick))
+            return "lyric line " + std::to_string(i) + " out of tick order";
+    }
+    if (bytes > image.size())
+        return "lyric lines hold more bytes than the image";
+    const std::optional<std::vector<ScriptLine>> script = scriptFromKaraoke(image, timeline);
+    if (script.has_value() == lines.empty())
+        return "a lyrics script without lyrics, or lyrics without one";
+    if (!script)
+        return {};
+    if (script->size() != 2 * lines.size() + 5 || script->back() != "@END();")
+        return "a lyrics script that is not header, wait and line pairs, and its end";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const MusicalPosition at = timeline.positionAt(lines[i].tick);
+        if ((*script)[4 + 2 * i] != formatWait(at) || (*script)[5 + 2 * i] != lines[i].text)
+            return "lyric line " + std::to_string(i) + " is not after its wait";
+        if (at.bar < std::numeric_limits<std::int32_t>::max() &&
+            timeline.tickOf(at) > lines[i].tick)
+            return "lyric line " + std::to_string(i) + " waits past its tick";
+    }
+    return {};
+}
+
 } // namespace
 
 std::string checkMidiImage(std::string_view bytes)
@@ -190,6 +226,8 @@ std::string checkMidiImage(std::string_view bytes)
         return "a timeline without a song length, or the other way round";
     if (!read.timeline)
         return {};
+    if (std::string broken = checkKaraoke(bytes, *read.timeline); !broken.empty())
+        return broken;
     return checkTimeline(*read.timeline, *length);
 }
 

@@ -8,6 +8,8 @@ namespace velkan {
 
 // The meta event types the program reads.
 struct MetaType {
+    static constexpr std::uint8_t kText = 0x01;
+    static constexpr std::uint8_t kLyric = 0x05;
     static constexpr std::uint8_t kEndOfTrack = 0x2F;
     static constexpr std::uint8_t kTempo = 0x51;
     static constexpr std::uint8_t kTimeSignature = 0x58;

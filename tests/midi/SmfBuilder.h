@@ -57,6 +57,14 @@ public:
     {
         return meta(delta, 0x58, bytes({numerator, exponent, 24, 8}));
     }
+    TrackBuilder &text(std::uint32_t delta, const std::string &text)
+    {
+        return meta(delta, 0x01, text);
+    }
+    TrackBuilder &lyric(std::uint32_t delta, const std::string &text)
+    {
+        return meta(delta, 0x05, text);
+    }
     TrackBuilder &note(std::uint32_t delta, int key)
     {
         return event(delta, bytes({0x90, key, 100}));
