@@ -5,8 +5,8 @@ namespace velkan {
 std::optional<ToolCommand> toolCommandNamed(std::string_view word)
 {
     for (ToolCommand c :
-         {ToolCommand::New, ToolCommand::Tempo, ToolCommand::Locate, ToolCommand::Clock,
-          ToolCommand::Shift, ToolCommand::Trace, ToolCommand::Check})
+         {ToolCommand::New, ToolCommand::Lyrics, ToolCommand::Tempo, ToolCommand::Locate,
+          ToolCommand::Clock, ToolCommand::Shift, ToolCommand::Trace, ToolCommand::Check})
         if (!word.empty() && word == toolCommandWord(c))
             return c;
     return std::nullopt;
@@ -17,6 +17,8 @@ std::string_view toolCommandWord(ToolCommand command)
     switch (command) {
     case ToolCommand::New:
         return "new";
+    case ToolCommand::Lyrics:
+        return "lyrics";
     case ToolCommand::Tempo:
         return "tempo";
     case ToolCommand::Locate:
@@ -39,10 +41,12 @@ std::string_view toolUsage(ToolCommand command)
 {
     switch (command) {
     case ToolCommand::None:
-        return "usage: velkan-tool COMMAND [ARGS...]   (new, tempo, locate, clock, shift, trace, "
-               "check)";
+        return "usage: velkan-tool COMMAND [ARGS...]   (new, lyrics, tempo, locate, clock, shift, "
+               "trace, check)";
     case ToolCommand::New:
         return "usage: velkan-tool new LYRICS [-o OUT]";
+    case ToolCommand::Lyrics:
+        return "usage: velkan-tool lyrics SONG.mid [-o OUT]";
     case ToolCommand::Tempo:
         return "usage: velkan-tool tempo SONG.mid";
     case ToolCommand::Locate:
@@ -71,6 +75,7 @@ WRD save, MIDI reader, bar count, beat clock and timing offset as the editor.
 
 Commands:
   new LYRICS [-o OUT]          lyrics text to WRD script (header, @END(), CR LF)
+  lyrics SONG.mid [-o OUT]     a karaoke song's own lyrics to a timed WRD script
   tempo SONG.mid               the song's tempo and meter lines, length, bar count
   locate SONG.mid QUARTER      bar and beat of a quarter note of the song
   clock SONG.mid [--speed PERCENT] [--grid UNIT] [--latency MS] MS [MS...]
@@ -91,7 +96,8 @@ OUT is replaced atomically, as the editor saves; lines are bytes, never re-encod
 (new alone converts UTF-8 and UTF-16 lyrics to Shift-JIS, as the editor loads them).
 Exit status (check has its own, see 'velkan-tool check --help'):
 0 done; 1 a file could not be read or written, or a song has
-no usable MIDI header (nothing was written, an existing OUT is left whole);
+no usable MIDI header or, for lyrics, no lyrics (nothing was written, an
+existing OUT is left whole);
 2 a usage error.
 )";
     case ToolCommand::New:
@@ -104,6 +110,21 @@ and a closing "@END();". Every line is written followed by CR LF.
 LYRICS may be Shift-JIS, or UTF-8 or UTF-16 with a byte-order mark, or
 UTF-8 without one: Unicode is converted to Shift-JIS first (standard error
 says so), and a character with no Shift-JIS code fails, naming its line.
+
+  -o, --output OUT   write OUT instead of standard output
+)";
+    case ToolCommand::Lyrics:
+        return R"(usage: velkan-tool lyrics SONG.mid [-o OUT]
+
+Makes a script of the song's own lyrics, as the editor's MIDIの歌詞から作成
+does, and writes it as WRD保存 does. The words are the song's lyric events
+(FF 05) of every track in tick order; a song without any has them in text
+events (FF 01), as KAR files do, less those beginning with '@'. An event
+beginning with '/', '\' or '<' starts a new line, and a CR or LF ends one;
+the bytes are copied as they are. Each line comes after the
+"@WAIT(bar,step);" of its first event's tick, counted through the song's
+meter, between the four header lines and "@END();". A song without lyrics
+writes nothing and exits with 1.
 
   -o, --output OUT   write OUT instead of standard output
 )";

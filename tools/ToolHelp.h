@@ -8,7 +8,7 @@ namespace velkan {
 inline constexpr std::string_view kToolName = "velkan-tool";
 inline constexpr std::string_view kToolVersion = "1.1.0";
 
-enum class ToolCommand { None, New, Tempo, Locate, Clock, Shift, Trace, Check };
+enum class ToolCommand { None, New, Lyrics, Tempo, Locate, Clock, Shift, Trace, Check };
 
 // The subcommand a word names, if any.
 std::optional<ToolCommand> toolCommandNamed(std::string_view word);

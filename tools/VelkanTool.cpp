@@ -3,6 +3,7 @@
 #include "aids/core/TimingOffset.h"
 #include "midi/BarMath.h"
 #include "midi/BeatClock.h"
+#include "midi/KaraokeLyrics.h"
 #include "midi/LyricFollow.h"
 #include "midi/MidiBytes.h"
 #include "midi/MidiReader.h"
@@ -98,7 +99,8 @@ int VelkanTool::run(const std::vector<std::string> &args)
 
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     ToolOptions accepted;
-    accepted.output = *command == ToolCommand::New || *command == ToolCommand::Shift;
+    accepted.output = *command == ToolCommand::New || *command == ToolCommand::Lyrics ||
+                      *command == ToolCommand::Shift;
     accepted.song = *command == ToolCommand::Shift || *command == ToolCommand::Trace ||
                     *command == ToolCommand::Check;
     accepted.tapping = *command == ToolCommand::Clock;
@@ -114,6 +116,8 @@ int VelkanTool::run(const std::vector<std::string> &args)
     switch (*command) {
     case ToolCommand::New:
         return runNew(parsed);
+    case ToolCommand::Lyrics:
+        return runLyrics(parsed);
     case ToolCommand::Tempo:
         return runTempo(parsed);
     case ToolCommand::Locate:
@@ -153,6 +157,24 @@ int VelkanTool::runNew(const ToolArgs &args)
         m_err.flush();
     }
     return kExitOk;
+}
+
+int VelkanTool::runLyrics(const ToolArgs &args)
+{
+    if (args.operands.size() != 1)
+        return usageError(ToolCommand::Lyrics,
+                          args.operands.empty() ? "SONG.mid missing" : "too many operands");
+    const std::string &song = args.operands[0];
+    std::string image;
+    const MidiReadResult read = readMidiFile(song, &image);
+    if (!read.ok())
+        return failure(midiReadMessage(read.status), song);
+    if (!read.timeline)
+        return failure(kNoTimeline, song);
+    const std::optional<std::vector<ScriptLine>> script = scriptFromKaraoke(image, *read.timeline);
+    if (!script)
+        return failure(messages::kNoLyrics, song);
+    return writeScript(args.output, *script) ? kExitOk : kExitFailure;
 }
 
 std::optional<VelkanTool::LoadedSong> VelkanTool::loadSong(const std::string &song)

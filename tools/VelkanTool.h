@@ -31,6 +31,7 @@ public:
 
 private:
     int runNew(const ToolArgs &args);
+    int runLyrics(const ToolArgs &args);
     int runTempo(const ToolArgs &args);
     int runLocate(const ToolArgs &args);
     int runClock(const ToolArgs &args);
