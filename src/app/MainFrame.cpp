@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include "aids/CommandTemplateMenu.h"
+#include "aids/KaraokeLyricsCommand.h"
 #include "aids/LyricLayoutDialog.h"
 #include "aids/LyricRevealDialog.h"
 #include "aids/PlayerPreview.h"
@@ -127,6 +128,8 @@ void MainFrame::buildMenus()
 
     QMenu *file = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     file->setObjectName(QStringLiteral("fileMenu"));
+    file->addAction(installKaraokeLyricsCommand(*m_view));
+    file->addSeparator();
     QAction *exit = addOwnAction(file, "actionExit", QStringLiteral("Velkanの終了(&X)"), cmd::Exit,
                                  QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示"));
     connect(exit, &QAction::triggered, this, &QWidget::close);

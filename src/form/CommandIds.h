@@ -45,6 +45,7 @@ enum : int {
     GridStep = 32806,
     TapLatency = 32807,
     Preferences = 32808,
+    KaraokeLyrics = 32809,
 
     About = 57664,
     Exit = 57665,

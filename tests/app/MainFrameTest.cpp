@@ -73,7 +73,9 @@ TEST_F(FrameTest, MenuBarInOrderWithIds)
     const auto menu = [&](const char *name) {
         return frame->findChild<QMenu *>(QString::fromLatin1(name));
     };
-    EXPECT_EQ(describe(menu("fileMenu")), QStringList{QStringLiteral("Velkanの終了(&X):57665")});
+    EXPECT_EQ(describe(menu("fileMenu")),
+              (QStringList{QStringLiteral("MIDIの歌詞から作成:32809"), QStringLiteral("-"),
+                           QStringLiteral("Velkanの終了(&X):57665")}));
     EXPECT_EQ(describe(menu("editMenu")),
               (QStringList{QStringLiteral("元に戻す(&U):0"), QStringLiteral("やり直し(&R):0"),
                            QStringLiteral("-"), QStringLiteral("タイミングを早める(&A):32801"),
