@@ -210,6 +210,42 @@ TEST(ToolPlayer, ANewScriptsHeaderLeavesTheFirstBeatToTheLyrics)
     EXPECT_EQ(lyricSeconds(song, 2), (std::vector<int>{-1, 31}));
 }
 
+// A script of a karaoke song's own lyrics: each line shows at the tick of
+// the song's first lyric event of that line. The song's own lyric events are
+// "/L" and the line's number a half beat later, so only the script's line
+// names its number at the line's first tick. Bars change from 4/4 to 3/4.
+TEST(ToolPlayer, ALyricsScriptShowsEachLineAtItsFirstLyric)
+{
+    if (!hasTimidity())
+        GTEST_SKIP() << "TiMidity++ is not installed";
+    const std::vector<std::uint32_t> lineTicks = {250, 1010, 2410, 3390};
+    for (const bool kar : {false, true}) {
+        SCOPED_TRACE(kar ? "KAR text events" : "lyric events");
+        TrackBuilder map, notes, words;
+        map.timeSignature(0, 4, 2).timeSignature(4 * 480, 3, 2).endOfTrack();
+        for (int quarter = 0; quarter < 10; ++quarter) // sounding to the end
+            notes.note(quarter ? 10 : 0, 60).event(470, bytes({0x80, 60, 0}));
+        notes.endOfTrack();
+        if (kar)
+            words.text(0, "@KMIDI KARAOKE FILE");
+        std::uint32_t at = 0;
+        for (std::size_t n = 0; n < lineTicks.size(); ++n) {
+            const int type = kar ? 0x01 : 0x05;
+            words.meta(lineTicks[n] - at, type, "/L").meta(240, type, std::to_string(n));
+            at = lineTicks[n] + 240;
+        }
+        words.endOfTrack();
+        ToolDir dir;
+        const std::string song = dir.write("song.mid", slowCopy(smf(480, {map, notes, words})));
+        const ToolRun made = dir.run({"lyrics", song, "-o", dir.file("song.wrd")});
+        ASSERT_EQ(made.status, 0) << made.err;
+        std::vector<int> expected;
+        for (const std::uint32_t tick : lineTicks)
+            expected.push_back(static_cast<int>((tick * 16 + 479) / 480) - 1);
+        EXPECT_EQ(lyricSeconds(song, static_cast<int>(lineTicks.size())), expected);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Songs, ToolPlayerTest,
     ::testing::Values(
