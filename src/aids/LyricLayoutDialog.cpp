@@ -12,6 +12,7 @@
 #include "form/VelkanView.h"
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"
+#include "platform/HelpWindow.h"
 #include "platform/ShiftJisCodec.h"
 #include "platform/TestAnswers.h"
 
@@ -167,6 +168,7 @@ void LyricLayoutDialog::setUp()
     m_background = QColor(0, 0, 0);
     m_textColour = QColor(0xFF, 0xFF, 0xFF);
     setWindowTitle(QStringLiteral("歌詞配置ダイアログ"));
+    HelpWindow::addHelpKey(this, QStringLiteral("layout"));
     setPrompt(QStringLiteral("背景色を設定して下さい"));
     updatePreviewGeometry();
 

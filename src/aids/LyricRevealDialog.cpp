@@ -10,6 +10,7 @@
 #include "platform/DialogTemplate.h"
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"
+#include "platform/HelpWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/ShiftJisCodec.h"
 #include "platform/TypedLine.h"
@@ -83,6 +84,7 @@ LyricRevealDialog::LyricRevealDialog(VelkanView &view, QWidget *parent)
 {
     setObjectName(QStringLiteral("lyricRevealDialog"));
     setWindowTitle(QStringLiteral("歌詞出現消去ﾀﾞｲｱﾛｸﾞ"));
+    HelpWindow::addHelpKey(this, QStringLiteral("reveal"));
     // The font first: every place below is reckoned from it.
     setFont(Fonts::formFont());
     m_lines.assign(m_view.scriptList().lines());

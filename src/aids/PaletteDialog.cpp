@@ -3,6 +3,7 @@
 #include "aids/PaletteSwatch.h"
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"
+#include "platform/HelpWindow.h"
 #include "platform/TestAnswers.h"
 
 #include <QLabel>
@@ -118,6 +119,7 @@ PaletteDialog::PaletteDialog(PaletteColour &colour, QWidget *parent)
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     setWindowTitle(QStringLiteral("パッレト設定ダイアログ"));
+    HelpWindow::addHelpKey(this, QStringLiteral("palette"));
     onBarsMoved();
 }
 

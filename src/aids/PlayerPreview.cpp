@@ -5,6 +5,7 @@
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
 #include "platform/Fonts.h"
+#include "platform/HelpWindow.h"
 #include "platform/ShiftJisCodec.h"
 
 #include <QAction>
@@ -125,6 +126,7 @@ PlayerPreviewWindow::PlayerPreviewWindow(VelkanView &view, ScriptReading &readin
 {
     setObjectName(QStringLiteral("playerPreview"));
     setWindowTitle(QStringLiteral("プレーヤー表示"));
+    HelpWindow::addHelpKey(this, QStringLiteral("player-view"));
     m_screen = new PlayerScreenView(this);
     m_double = new QCheckBox(QStringLiteral("2倍の大きさ(&D)"), this);
     m_double->setObjectName(QStringLiteral("doubleSize"));

@@ -4,6 +4,7 @@
 #include "platform/FileDialog.h"
 #include "platform/FluidSynthSequencer.h"
 #include "platform/Fonts.h"
+#include "platform/HelpWindow.h"
 #include "platform/TestAnswers.h"
 
 #include <QComboBox>
@@ -41,6 +42,7 @@ PreferencesDialog::PreferencesDialog(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("preferencesDialog"));
     setFont(Fonts::formFont());
     setWindowTitle(QStringLiteral("環境設定"));
+    HelpWindow::addHelpKey(this, QStringLiteral("preferences"));
 
     m_speed = spinBox(this, "speedBox", AppSettings::minSpeedPercent, AppSettings::maxSpeedPercent,
                       QStringLiteral(" %"));

@@ -3,6 +3,7 @@
 #include "document/ScriptReading.h"
 #include "form/ScriptListView.h"
 #include "form/VelkanView.h"
+#include "platform/HelpWindow.h"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
@@ -68,6 +69,7 @@ ScriptCheckPanel::ScriptCheckPanel(VelkanView &view, ScriptReading &reading, QWi
     : QDockWidget(QStringLiteral("スクリプトの検査"), parent), m_view(view), m_reading(reading)
 {
     setObjectName(QStringLiteral("scriptCheckPanel"));
+    HelpWindow::addHelpKey(this, QStringLiteral("script-check"));
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                 QDockWidget::DockWidgetFloatable);
     auto *body = new QWidget(this);

@@ -5,6 +5,7 @@
 #include "midi/ClickTrack.h"
 #include "midi/MidiReader.h"
 #include "platform/Fonts.h"
+#include "platform/HelpWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/Sequencer.h"
 
@@ -36,6 +37,7 @@ TapLatencyDialog::TapLatencyDialog(VelkanView &view, QWidget *parent)
 {
     setObjectName(QStringLiteral("tapLatencyDialog"));
     setWindowTitle(QStringLiteral("タップ遅れの測定"));
+    HelpWindow::addHelpKey(this, QStringLiteral("tap-latency"));
     setFont(Fonts::formFont());
     setFocusPolicy(Qt::StrongFocus);
 

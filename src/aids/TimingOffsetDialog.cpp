@@ -7,6 +7,7 @@
 #include "midi/BarMath.h"
 #include "platform/DialogUnits.h"
 #include "platform/Fonts.h"
+#include "platform/HelpWindow.h"
 #include "platform/MessageBox.h"
 #include "platform/TestAnswers.h"
 
@@ -58,6 +59,7 @@ TimingOffsetDialog::TimingOffsetDialog(QWidget *parent) : QDialog(parent)
     const DialogUnits du(font());
     setFixedSize(du.size(229, 107));
     setWindowTitle(QStringLiteral("歌詞追い時間ﾀﾞｲｱﾛｸﾞ"));
+    HelpWindow::addHelpKey(this, QStringLiteral("timing-offset"));
 
     auto *first = new QLabel(
         QStringLiteral("歌詞追いで設定した@WAIT()の値に下記のオフセット値を加算します。"), this);
