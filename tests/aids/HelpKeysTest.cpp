@@ -24,8 +24,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include <array>
 #include <map>
-#include <set>
 
 using namespace velkan;
 using velkan::test::SeamedTest;
@@ -64,31 +64,6 @@ protected:
     }
     std::unique_ptr<MainFrame> frame;
 };
-
-// The manual's pages, each with its anchors and the links it holds.
-struct Page {
-    std::set<QString> anchors;
-    std::vector<QString> links;
-};
-
-std::map<QString, Page> manualPages()
-{
-    std::map<QString, Page> pages;
-    const QDir dir = QFileInfo(HelpWindow::contentsPath()).dir();
-    static const QRegularExpression anchor(QStringLiteral(R"re((?:id|name)="([^"]+)")re"));
-    static const QRegularExpression link(QStringLiteral(R"re((?:href|src)="([^"]+)")re"));
-    for (const QString &name : dir.entryList({QStringLiteral("*.html")}, QDir::Files)) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
-        const QString html = QString::fromUtf8(file.readAll());
-        Page &page = pages[name];
-        for (const auto &m : anchor.globalMatch(html))
-            page.anchors.insert(m.captured(1));
-        for (const auto &m : link.globalMatch(html))
-            page.links.push_back(m.captured(1));
-    }
-    return pages;
-}
 
 } // namespace
 
@@ -135,36 +110,31 @@ TEST_F(HelpKeysTest, F1InEachDialogOpensItsSection)
 }
 
 // Each anchor is on one page only (a section opens on the first page that
-// holds it), and every link between pages lands on a page and an anchor.
+// holds it), and every link or image of a page lands.
 TEST_F(HelpKeysTest, ManualLinksLandAndAnchorsAreUnique)
 {
-    const std::map<QString, Page> pages = manualPages();
-    ASSERT_TRUE(pages.count(QStringLiteral("index.html")));
-    std::map<QString, QString> owner;
-    for (const auto &[name, page] : pages) {
-        for (const QString &a : page.anchors) {
-            EXPECT_TRUE(owner.emplace(a, name).second)
-                << a.toStdString() << " in " << name.toStdString() << " and "
-                << owner[a].toStdString();
-        }
+    const QDir dir = QFileInfo(HelpWindow::contentsPath()).dir();
+    static const QRegularExpression anchor(QStringLiteral(R"re((?:id|name)="([^"]+)")re"));
+    static const QRegularExpression link(QStringLiteral(R"re((?:href|src)="([^"#]*)#?([^"]*)")re"));
+    std::map<QString, QString> pageOf;         // anchor -> page
+    std::vector<std::array<QString, 3>> links; // page, file, anchor
+    for (const QString &name : dir.entryList({QStringLiteral("*.html")}, QDir::Files)) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(file.readAll());
+        for (const auto &m : anchor.globalMatch(html))
+            EXPECT_TRUE(pageOf.emplace(m.captured(1), name).second) << m.captured(1).toStdString();
+        for (const auto &m : link.globalMatch(html))
+            links.push_back({name, m.captured(1), m.captured(2)});
     }
-    for (const auto &[name, page] : pages) {
-        for (const QString &href : page.links) {
-            if (href.startsWith(QStringLiteral("http")))
-                continue;
-            SCOPED_TRACE(name.toStdString() + " -> " + href.toStdString());
-            const qsizetype hash = href.indexOf(u'#');
-            const QString file = hash < 0 ? href : href.left(hash);
-            const QString target = file.isEmpty() ? name : file;
-            if (!target.endsWith(QStringLiteral(".html"))) {
-                EXPECT_TRUE(QFileInfo::exists(
-                    QFileInfo(HelpWindow::contentsPath()).dir().filePath(target)));
-                continue;
-            }
-            ASSERT_TRUE(pages.count(target));
-            if (hash >= 0) {
-                EXPECT_TRUE(pages.at(target).anchors.count(href.mid(hash + 1)));
-            }
+    EXPECT_TRUE(pageOf.count(QStringLiteral("contents")));
+    for (const auto &[page, file, section] : links) {
+        if (file.startsWith(QStringLiteral("http")))
+            continue;
+        SCOPED_TRACE((page + QStringLiteral(" -> ") + file + u'#' + section).toStdString());
+        EXPECT_TRUE(file.isEmpty() || QFileInfo::exists(dir.filePath(file)));
+        if (!section.isEmpty()) {
+            EXPECT_EQ(pageOf[section], file.isEmpty() ? page : file);
         }
     }
     EXPECT_FALSE(HelpWindow::showSection(QStringLiteral("no-such-section")));
