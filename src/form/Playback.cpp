@@ -180,7 +180,13 @@ void Playback::midiLoad()
 {
     const QString path = FileDialog::getOpenFileName(
         &m_view, {QStringLiteral("MIDIﾌｧｲﾙ(*.RMI;*.MID)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")});
-    if (path.isEmpty() || !m_view.confirmDiscard())
+    if (!path.isEmpty())
+        loadSong(path);
+}
+
+void Playback::loadSong(const QString &path)
+{
+    if (!m_view.confirmDiscard())
         return;
 
     // The new song is read and tried on the device before anything of the

@@ -72,6 +72,9 @@ public:
     static void setTimeSourceFactory(std::function<TimeSource()> factory);
 
     void midiLoad();
+    // MIDI読込 of a file already chosen (dropped on the window): the same
+    // question about a changed script, messages and undo step.
+    void loadSong(const QString &path);
     void start();
     // Plays from the pre-roll (the settings' bars) before `tick`: from the
     // start of the beat that holds that point. A performance under way ends first.

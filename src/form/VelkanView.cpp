@@ -437,8 +437,12 @@ void VelkanView::loadScript()
 {
     const QString path = FileDialog::getOpenFileName(
         this, {QStringLiteral("TXT/WRDﾌｧｲﾙ(*.TXT;*.WRD)"), QStringLiteral("すべてのﾌｧｲﾙ (*.*)")});
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        loadScriptFrom(path);
+}
+
+void VelkanView::loadScriptFrom(const QString &path)
+{
     if (!confirmDiscard())
         return;
     LyricsLoadResult result = loadLyricsFile(QFile::encodeName(path).toStdString());

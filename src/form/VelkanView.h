@@ -88,6 +88,8 @@ public:
 
     // The file commands, also used by the shell.
     void loadScript();
+    // 歌詞読込 of a file already chosen (dropped on the window).
+    void loadScriptFrom(const QString &path);
     bool saveScript();
 
 protected:
