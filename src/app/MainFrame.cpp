@@ -11,6 +11,7 @@
 #include "aids/TimingOffsetDialog.h"
 #include "aids/core/CommandTemplates.h"
 #include "app/AboutDialog.h"
+#include "app/FileDrop.h"
 #include "document/ScriptReading.h"
 #include "form/CommandIds.h"
 #include "form/Playback.h"
@@ -66,6 +67,7 @@ MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
     installTimingOffsetCommand(*m_view);
     installLyricLayoutCommand(*m_view);
     installLyricRevealCommand(*m_view);
+    FileDrop::install(this, m_view);
     // The player's reading of the script, for its screen and the check.
     m_reading = new ScriptReading(m_view->document(), this);
     connect(m_view->playback(), &Playback::songChanged, m_reading,
