@@ -10,10 +10,10 @@ PACKAGES=(
   fonts-ipafont-gothic
   libgtest-dev googletest libbenchmark-dev
 )
-# The tests check saved scripts against a real WRD player; CI checks the
-# sources' format.
+# The tests check saved scripts against a real WRD player and the installed
+# desktop files with the freedesktop validators; CI checks the sources' format.
 if [[ "${VELKAN_FOR_TESTS:-0}" == 1 ]]; then
-  PACKAGES+=(timidity clang-format)
+  PACKAGES+=(timidity clang-format desktop-file-utils appstream libxml2-utils)
 fi
 if [[ "${VELKAN_WITH_FUZZ:-0}" == 1 ]]; then
   PACKAGES+=(clang libclang-rt-14-dev)

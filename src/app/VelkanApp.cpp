@@ -20,6 +20,8 @@ VelkanApp::VelkanApp(int &argc, char **argv) : QApplication(argc, argv)
     setApplicationName(QStringLiteral("Velkan"));
     setApplicationVersion(QStringLiteral("1.1.0.0"));
     setOrganizationName(QStringLiteral("Velkan"));
+    // The menu entry installed beside the program: its icon and name on Wayland.
+    setDesktopFileName(QStringLiteral("io.github.velkan.Velkan"));
     // One look on every desktop: scroll bars with arrow buttons, which the
     // position bar and the layout dialog's arrows rely on.
     setStyle(QStringLiteral("Fusion"));
