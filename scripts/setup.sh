@@ -10,10 +10,11 @@ PACKAGES=(
   fonts-ipafont-gothic
   libgtest-dev googletest libbenchmark-dev
 )
-# The tests check saved scripts against a real WRD player and the installed
-# desktop files with the freedesktop validators; CI checks the sources' format.
+# The tests check saved scripts against a real WRD player, the installed
+# desktop files with the freedesktop validators, and build the Debian package
+# (dpkg-shlibdeps finds its dependencies); CI checks the sources' format.
 if [[ "${VELKAN_FOR_TESTS:-0}" == 1 ]]; then
-  PACKAGES+=(timidity clang-format desktop-file-utils appstream libxml2-utils)
+  PACKAGES+=(timidity clang-format desktop-file-utils appstream libxml2-utils dpkg-dev)
 fi
 if [[ "${VELKAN_WITH_FUZZ:-0}" == 1 ]]; then
   PACKAGES+=(clang libclang-rt-14-dev)
