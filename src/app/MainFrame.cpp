@@ -88,7 +88,14 @@ MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
     adjustSize();
 }
 
-MainFrame::~MainFrame() = default;
+MainFrame::~MainFrame()
+{
+    // The reading watches the form's document, and the windows showing it
+    // watch the reading: they go before the form (a child like them) does.
+    delete m_preview;
+    delete m_checkPanel;
+    delete m_reading;
+}
 
 PlayerPreviewWindow *MainFrame::playerPreview()
 {
