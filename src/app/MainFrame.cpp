@@ -78,6 +78,9 @@ MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
     buildMenus();
     buildStatusBar();
     setDocumentTitle({});
+    // F1 opens the manual too, as it opens a dialog's own section inside one.
+    QAction *help = m_view->action(cmd::Help);
+    help->setShortcuts({help->shortcut(), QKeySequence(Qt::Key_F1)});
     // The title names the song once one is loaded; a changed script marks it.
     connect(m_view->playback(), &Playback::songChanged, this, [this](const QString &path) {
         setTitle(path.isEmpty() ? QStringLiteral("無題") : path);
