@@ -2,48 +2,9 @@
 
 #include "document/ScriptDocument.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
-#include <QPointer>
 
 namespace velkan {
-
-namespace {
-
-// The script's lines in one block, so that a copy is one allocation.
-struct LinesCopy {
-    std::string bytes;
-    std::vector<std::size_t> ends;
-
-    std::vector<std::string_view> views() const
-    {
-        std::vector<std::string_view> v;
-        v.reserve(ends.size());
-        std::size_t from = 0;
-        for (const std::size_t end : ends) {
-            v.emplace_back(bytes.data() + from, end - from);
-            from = end;
-        }
-        return v;
-    }
-};
-
-LinesCopy copyLines(const ScriptList &list)
-{
-    LinesCopy copy;
-    std::size_t total = 0;
-    for (int i = 0; i < list.count(); ++i)
-        total += list.at(i).size();
-    copy.bytes.reserve(total);
-    copy.ends.reserve(static_cast<std::size_t>(list.count()));
-    for (int i = 0; i < list.count(); ++i) {
-        copy.bytes.append(list.at(i));
-        copy.ends.push_back(copy.bytes.size());
-    }
-    return copy;
-}
-
-} // namespace
 
 std::shared_ptr<const PlayerSong> playerSongOf(std::string_view smfImage,
                                                std::shared_ptr<const SongTimeline> timeline)
@@ -56,26 +17,23 @@ std::shared_ptr<const PlayerSong> playerSongOf(std::string_view smfImage,
 }
 
 ScriptReading::ScriptReading(const ScriptDocument &document, QObject *parent)
-    : QObject(parent), m_document(document),
-      m_generation(std::make_shared<std::atomic<std::uint64_t>>(0))
+    : QObject(parent), m_document(document)
 {
     m_gather.setSingleShot(true);
     m_gather.setInterval(kGatherMillis);
     connect(&m_gather, &QTimer::timeout, this, &ScriptReading::start);
-    m_worker = new QObject;
-    m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread.setObjectName(QStringLiteral("script reading"));
-    m_thread.start(QThread::LowPriority);
+    m_worker = std::jthread([this](std::stop_token stop) { work(stop); });
     m_document.list().addObserver(this);
 }
 
 ScriptReading::~ScriptReading()
 {
     m_document.list().removeObserver(this);
-    ++*m_generation; // whatever is on its way is dropped
-    m_thread.quit();
-    m_thread.wait();
+    ++m_generation; // whatever is on its way is dropped
+    m_worker.request_stop();
+    m_wake.notify_all();
+    m_worker.join();
+    // A result posted before the join is dropped with this object's events.
 }
 
 void ScriptReading::want()
@@ -101,7 +59,7 @@ void ScriptReading::refresh()
     if (m_wanted == 0)
         return;
     m_pending = true;
-    ++*m_generation;
+    ++m_generation;
     m_gather.start();
 }
 
@@ -114,44 +72,79 @@ void ScriptReading::start()
 {
     if (m_wanted == 0)
         return;
-    const std::uint64_t generation = ++*m_generation;
-    auto lines = std::make_shared<const LinesCopy>(copyLines(m_document.list()));
-    QPointer<ScriptReading> self(this);
-    QMetaObject::invokeMethod(
-        m_worker,
-        [self, lines, song = m_song, generation, latest = m_generation] {
-            if (latest->load() != generation)
-                return; // an edit came after; its own reading follows
-            const std::vector<std::string_view> views = lines->views();
-            const SongTimeline *timeline = song ? song->timeline.get() : nullptr;
-            const std::int64_t end = song ? song->endTick : 0;
-            const std::vector<TimeSignatureEvent> *signatures =
-                song && timeline ? &song->signatures : nullptr;
-            auto reading = std::make_shared<const PlayerReading>(
-                readAsPlayer(views, timeline, end, signatures));
-            auto result = std::make_shared<ScriptReadingResult>();
-            result->screens = std::make_shared<const PlayerScreenTimeline>(std::move(reading));
-            result->findings = checkScript(views, timeline, end, signatures);
-            result->lineCount = static_cast<int>(views.size());
-            if (latest->load() != generation)
-                return;
-            // Queued to the UI thread; the QPointer is read there, where the
-            // object lives and dies.
-            QMetaObject::invokeMethod(
-                qApp,
-                [self, generation, result = std::shared_ptr<const ScriptReadingResult>(result)] {
-                    if (self)
-                        self->receive(generation, result);
-                },
-                Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    auto lines = std::make_shared<Lines>();
+    const ScriptList &list = m_document.list();
+    std::size_t total = 0;
+    for (int i = 0; i < list.count(); ++i)
+        total += list.at(i).size();
+    lines->bytes.reserve(total);
+    lines->ends.reserve(static_cast<std::size_t>(list.count()));
+    for (int i = 0; i < list.count(); ++i) {
+        lines->bytes.append(list.at(i));
+        lines->ends.push_back(lines->bytes.size());
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_job = Job{std::move(lines), m_song, ++m_generation};
+    }
+    m_wake.notify_one();
 }
 
-void ScriptReading::receive(std::uint64_t generation,
-                            std::shared_ptr<const ScriptReadingResult> result)
+// The worker thread: one job at a time, the newest one.
+void ScriptReading::work(std::stop_token stop)
 {
-    if (generation != m_generation->load())
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            if (!m_wake.wait(lock, stop, [this] { return m_job.has_value(); }))
+                return;
+            job = std::move(*m_job);
+            m_job.reset();
+        }
+        if (m_generation.load() != job.generation)
+            continue; // an edit came after; its own job follows
+
+        std::vector<std::string_view> views;
+        views.reserve(job.lines->ends.size());
+        std::size_t from = 0;
+        for (const std::size_t end : job.lines->ends) {
+            views.emplace_back(job.lines->bytes.data() + from, end - from);
+            from = end;
+        }
+        const PlayerSong *song = job.song.get();
+        const SongTimeline *timeline = song ? song->timeline.get() : nullptr;
+        const std::int64_t songEnd = song ? song->endTick : 0;
+        const std::vector<TimeSignatureEvent> *signatures =
+            song && timeline ? &song->signatures : nullptr;
+        auto reading = std::make_shared<const PlayerReading>(
+            readAsPlayer(views, timeline, songEnd, signatures));
+        auto result = std::make_shared<ScriptReadingResult>();
+        result->screens = std::make_shared<const PlayerScreenTimeline>(std::move(reading));
+        result->findings = checkScript(views, timeline, songEnd, signatures);
+        result->lineCount = static_cast<int>(views.size());
+        if (m_generation.load() != job.generation)
+            continue;
+        {
+            std::lock_guard lock(m_mutex);
+            m_result = std::move(result);
+            m_resultGeneration = job.generation;
+        }
+        QMetaObject::invokeMethod(this, &ScriptReading::collect, Qt::QueuedConnection);
+    }
+}
+
+void ScriptReading::collect()
+{
+    std::shared_ptr<const ScriptReadingResult> result;
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        result = std::move(m_result);
+        generation = m_resultGeneration;
+        m_result.reset();
+    }
+    if (!result || generation != m_generation.load())
         return;
     m_latest = std::move(result);
     m_pending = false;

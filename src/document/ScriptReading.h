@@ -6,12 +6,16 @@
 #include "script/ScriptList.h"
 
 #include <QObject>
-#include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace velkan {
@@ -37,10 +41,13 @@ struct ScriptReadingResult {
 };
 
 // Keeps a reading of the document's script beside the song up to date, away
-// from the UI thread: each change of the lines (gathered for a moment) sends
+// from the UI thread: each change of the lines (gathered for a moment) hands
 // a copy of them to a worker thread, and the result comes back as
 // `updated`. A result that an edit has made stale on the way is dropped.
 // Nothing is read while no one wants it.
+//
+// The job and the result change hands under one mutex; the UI thread is only
+// told by a queued call that a result is waiting.
 class ScriptReading : public QObject, private ScriptListObserver {
     Q_OBJECT
 signals:
@@ -79,17 +86,35 @@ private:
 
     void schedule();
     void start();
-    void receive(std::uint64_t generation, std::shared_ptr<const ScriptReadingResult> result);
+    void work(std::stop_token stop);
+    void collect();
+
+    // The lines of a script in one block, so that a copy is one allocation.
+    struct Lines {
+        std::string bytes;
+        std::vector<std::size_t> ends;
+    };
+    struct Job {
+        std::shared_ptr<const Lines> lines;
+        std::shared_ptr<const PlayerSong> song;
+        std::uint64_t generation = 0;
+    };
 
     const ScriptDocument &m_document;
     std::shared_ptr<const PlayerSong> m_song;
     std::shared_ptr<const ScriptReadingResult> m_latest;
     QTimer m_gather;
-    QThread m_thread;
-    QObject *m_worker = nullptr; // lives on m_thread
-    std::shared_ptr<std::atomic<std::uint64_t>> m_generation;
     int m_wanted = 0;
     bool m_pending = false;
+
+    // The reading wanted now; the worker drops any job or result of an older one.
+    std::atomic<std::uint64_t> m_generation{0};
+    std::mutex m_mutex; // the job and the result below
+    std::condition_variable_any m_wake;
+    std::optional<Job> m_job;
+    std::shared_ptr<const ScriptReadingResult> m_result;
+    std::uint64_t m_resultGeneration = 0;
+    std::jthread m_worker; // last: it stops and joins first
 };
 
 } // namespace velkan
