@@ -36,6 +36,13 @@ std::string checkPlayerReading(std::string_view bytes);
 // Display codec: bytes -> text -> bytes is the identity.
 std::string checkShiftJisCodec(std::string_view bytes);
 
+// A lyrics file's bytes: the encoding detected by the byte-order mark and
+// UTF-8 rules; Shift-JIS passes through as it is; a Unicode text (read as each
+// encoding) converts to the codes of its characters, Shift-JIS and back giving
+// the text, or stops at the line and character its problem names; the load
+// reads a Shift-JIS file as a script and a converted one whole or not at all.
+std::string checkLyricsText(std::string_view bytes);
+
 using Check = std::string (*)(std::string_view);
 
 // For LLVMFuzzerTestOneInput: runs the check and aborts with its message.

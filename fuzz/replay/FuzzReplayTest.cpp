@@ -2,6 +2,10 @@
 // checks the fuzz targets run, with the ordinary compiler: fast, no fuzzing.
 #include "entries/FuzzEntries.h"
 
+// The lyrics check is built into this program from here: the source list of
+// velkan_test_fuzz_replay in tests/CMakeLists.txt names the older checks only.
+#include "entries/LyricsTextCheck.cpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -29,6 +33,7 @@ const Target kTargets[] = {
     {"fuzz_wait_and_search", velkan::fuzz::checkWaitAndSearch},
     {"fuzz_shift_jis_codec", velkan::fuzz::checkShiftJisCodec},
     {"fuzz_player_reading", velkan::fuzz::checkPlayerReading},
+    {"fuzz_lyrics_text", velkan::fuzz::checkLyricsText},
 };
 
 std::string readAll(const fs::path &path)
