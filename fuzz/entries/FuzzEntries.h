@@ -43,6 +43,12 @@ std::string checkShiftJisCodec(std::string_view bytes);
 // reads a Shift-JIS file as a script and a converted one whole or not at all.
 std::string checkLyricsText(std::string_view bytes);
 
+// A recovery file's bytes: a refused file leaves the state read over it as it
+// was; one read whole writes back to the same state (and to the same bytes
+// when in the written form), and reads as nothing when cut short, lengthened
+// or changed in one byte.
+std::string checkRecoveryFile(std::string_view bytes);
+
 using Check = std::string (*)(std::string_view);
 
 // For LLVMFuzzerTestOneInput: runs the check and aborts with its message.

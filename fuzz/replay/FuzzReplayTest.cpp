@@ -2,9 +2,11 @@
 // checks the fuzz targets run, with the ordinary compiler: fast, no fuzzing.
 #include "entries/FuzzEntries.h"
 
-// The lyrics check is built into this program from here: the source list of
-// velkan_test_fuzz_replay in tests/CMakeLists.txt names the older checks only.
+// The lyrics and recovery checks are built into this program from here: the
+// source list of velkan_test_fuzz_replay in tests/CMakeLists.txt names the
+// older checks only.
 #include "entries/LyricsTextCheck.cpp"
+#include "entries/RecoveryFileCheck.cpp"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +36,7 @@ const Target kTargets[] = {
     {"fuzz_shift_jis_codec", velkan::fuzz::checkShiftJisCodec},
     {"fuzz_player_reading", velkan::fuzz::checkPlayerReading},
     {"fuzz_lyrics_text", velkan::fuzz::checkLyricsText},
+    {"fuzz_recovery_file", velkan::fuzz::checkRecoveryFile},
 };
 
 std::string readAll(const fs::path &path)
