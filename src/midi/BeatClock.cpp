@@ -67,7 +67,7 @@ void BeatClock::runFrom(std::int64_t tick, std::int64_t atNanos, std::int32_t so
     m_running = true;
     m_startNanos = atNanos;
     m_songNanos = m_timeline->nanosAt(m_tick);
-    m_anchorTick = m_tick;
+    m_speedBefore = 0;
     m_endTick = songEndTick(*m_timeline, m_tick, songLength);
 }
 
@@ -76,10 +76,30 @@ void BeatClock::setSpeed(double speed, std::int64_t atNanos)
     if (m_running && atNanos > m_startNanos) {
         // The song's nanosecond at that moment, at the old speed: the new
         // speed goes on from it, so no tick comes twice or not at all.
-        m_anchorTick = tickAt(atNanos);
         m_songNanos = songNanosAt(atNanos);
         m_startNanos = atNanos;
+        m_speedBefore = m_speed;
     }
+    m_speed = speedMillionths(speed);
+}
+
+void BeatClock::setSpeedFrom(double speed, std::int64_t songNanos, std::int64_t atNanos)
+{
+    if (!m_running || songNanos <= m_songNanos) {
+        // Standing, or the change falls on the anchor: the speed alone changes.
+        m_speed = speedMillionths(speed);
+        return;
+    }
+    // The first moment the run reaches the place at the speed it has now.
+    const Wide reached =
+        Wide{m_startNanos} + ceilDiv((Wide{songNanos} - m_songNanos) * kSpeedUnit, m_speed);
+    if (reached - atNanos > kSpeedChangeReach || atNanos - reached > kSpeedChangeReach) {
+        setSpeed(speed, atNanos);
+        return;
+    }
+    m_startNanos = saturated(reached);
+    m_songNanos = songNanos;
+    m_speedBefore = m_speed;
     m_speed = speedMillionths(speed);
 }
 
@@ -91,9 +111,11 @@ double BeatClock::speed() const
 std::int64_t BeatClock::songNanosAt(std::int64_t nowNanos) const
 {
     const Wide elapsed = Wide{nowNanos} - m_startNanos;
-    if (m_speed == kSpeedUnit)
+    // Before the anchor the speed before it: 0 holds at the run's start.
+    const std::int64_t speed = elapsed >= 0 ? m_speed : m_speedBefore;
+    if (speed == kSpeedUnit)
         return saturated(Wide{m_songNanos} + elapsed);
-    return saturated(Wide{m_songNanos} + floorDiv(elapsed * m_speed, kSpeedUnit));
+    return saturated(Wide{m_songNanos} + floorDiv(elapsed * speed, kSpeedUnit));
 }
 
 void BeatClock::holdAt(std::int64_t nowNanos)
@@ -105,8 +127,6 @@ std::int64_t BeatClock::tickAt(std::int64_t nowNanos) const
 {
     if (!m_running)
         return m_tick;
-    if (nowNanos <= m_startNanos)
-        return m_anchorTick;
     const std::int64_t tick = m_timeline->tickAt(songNanosAt(nowNanos));
     return std::clamp(tick, m_tick, std::max(m_tick, m_endTick));
 }
@@ -124,7 +144,8 @@ std::int64_t BeatClock::nanosOf(std::int64_t tick) const
         return m_startNanos;
     // The first moment whose song time reaches the tick's.
     const Wide ahead = Wide{m_timeline->nanosAt(tick)} - m_songNanos;
-    return saturated(Wide{m_startNanos} + ceilDiv(ahead * kSpeedUnit, m_speed));
+    const std::int64_t speed = ahead < 0 && m_speedBefore > 0 ? m_speedBefore : m_speed;
+    return saturated(Wide{m_startNanos} + ceilDiv(ahead * kSpeedUnit, speed));
 }
 
 BeatStart beatStarting(const BeatClock &clock, std::int64_t beatTick)

@@ -38,10 +38,19 @@ public:
     void holdAt(std::int64_t nowNanos);
 
     // Running: from `atNanos` on the song moves at `speed`, on from exactly
-    // where it stood then (in nanoseconds of the song, not a rounded tick).
-    // Standing: kept as speed() for the next run. A speed not above 0 (or not
-    // a number) is taken as 1.
+    // where it stood then (in nanoseconds of the song, not a rounded tick);
+    // moments before it still read the old speed. Standing: kept as speed()
+    // for the next run. A speed not above 0 (or not a number) is taken as 1.
     void setSpeed(double speed, std::int64_t atNanos);
+    // Running: the device took the new speed up where the song stood at
+    // `songNanos` (its time as written, from the song's start), which is not
+    // quite where it stood at the moment of the change, `atNanos`. The run
+    // goes at the old speed up to the moment it reaches that place and at
+    // `speed` from there, as the music does. A place before the run's last
+    // change is taken as that change's; one the run does not reach within
+    // kSpeedChangeReach of `atNanos` is not believed: the change holds from
+    // `atNanos` then, as setSpeed has it. Standing: as setSpeed.
+    void setSpeedFrom(double speed, std::int64_t songNanos, std::int64_t atNanos);
     double speed() const;
 
     bool isRunning() const { return m_running; }
@@ -59,6 +68,9 @@ public:
     std::int64_t nanosOf(std::int64_t tick) const;
 
     static constexpr std::int64_t kSpeedUnit = 1'000'000; // millionths
+    // How far from the moment of a speed change the device's place of it may
+    // lie: a few blocks of samples and the start-up of the player, with room.
+    static constexpr std::int64_t kSpeedChangeReach = 100'000'000; // 100 ms
 
 private:
     // The song's time `nowNanos`, counted from the anchor at the run's speed.
@@ -68,9 +80,11 @@ private:
     bool m_running = false;
     std::int64_t m_tick = 0;           // where it stands, or where the run started
     std::int64_t m_startNanos = 0;     // the anchor: a moment of the run...
-    std::int64_t m_songNanos = 0;      // ...its time in the song...
-    std::int64_t m_anchorTick = 0;     // ...and the tick sounding then
+    std::int64_t m_songNanos = 0;      // ...and its time in the song
     std::int64_t m_speed = kSpeedUnit; // millionths
+    // The speed before the anchor, for moments before it; 0 at the run's
+    // start (they read the start).
+    std::int64_t m_speedBefore = 0;
     std::int64_t m_endTick = 0;
 };
 

@@ -164,6 +164,44 @@ TEST(BeatClockSpeed, NanosOfIsTheFirstMomentATickIsRead)
     }
 }
 
+// The device took the speed up at its own place in the song, near the moment
+// of the change: the clock turns there. 480 ticks of 1 ms a quarter.
+TEST(BeatClockSpeed, AChangeTurnsWhereTheDeviceTookItUp)
+{
+    const auto timeline = song({{0, 480000}}, {});
+    struct Case {
+        const char *name;
+        double earlier; // a change at 1000 ms before this one (0: none)
+        double speed;
+        std::int64_t placeMs; // song time the device turned at
+        std::int64_t atMs;    // the moment of the change
+        std::int64_t probeMs;
+        std::int64_t tick;
+    };
+    const Case cases[] = {
+        {"turned 2 ms before: 51 ms of song in 102", 0, 0.5, 998, 1000, 1100, 1049},
+        {"just after the place, at the new speed", 0, 0.5, 998, 1000, 999, 998},
+        {"turned 3 ms after: the old speed up to it", 0, 1.5, 1003, 1000, 1002, 1002},
+        {"after it, at the new", 0, 1.5, 1003, 1000, 1103, 1153},
+        {"a place 200 ms off is not believed", 0, 0.5, 1200, 1000, 1100, 1050},
+        {"before the last change: turns at that change", 0.5, 1.5, 900, 1010, 1100, 1150},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        BeatClock clock = running(timeline, 10000, 0);
+        if (c.earlier > 0)
+            clock.setSpeed(c.earlier, ms(1000));
+        clock.setSpeedFrom(c.speed, ms(c.placeMs), ms(c.atMs));
+        EXPECT_EQ(clock.tickAt(ms(c.probeMs)), c.tick);
+        // Before and after the turn, a tick's moment is the first that reads it.
+        for (std::int64_t tick = 950; tick < 1250; tick += 7) {
+            const std::int64_t at = clock.nanosOf(tick);
+            ASSERT_EQ(clock.tickAt(at), tick) << tick;
+            ASSERT_LT(clock.tickAt(at - 1), tick) << tick;
+        }
+    }
+}
+
 TEST(BeatStarting, BarLinesMoveTheThumbToTheirRealPosition)
 {
     const BeatClock clock = running(song({}, {{0, 3, 3}}), 640); // 3/8
