@@ -45,9 +45,9 @@ constexpr const char *kSpeedFailed = "再生速度を変更できません。";
 constexpr std::uintmax_t kMaxFileBytes = 64u << 20; // far beyond any real song
 constexpr auto kLoadTimeout = std::chrono::seconds(2);
 constexpr auto kSeekTimeout = std::chrono::milliseconds(500);
-// A block is 64 samples (1.45 ms at 44.1 kHz); a speed change waits at most
-// this long for the block it falls on.
-constexpr auto kBlockWait = std::chrono::milliseconds(8);
+// A block is 64 samples (1.45 ms at 44.1 kHz), but an output may render a
+// few at once; a speed change waits at most this long for the next block.
+constexpr auto kBlockWait = std::chrono::milliseconds(50);
 
 std::string envOr(const char *name, const std::string &fallback)
 {
@@ -188,28 +188,31 @@ SeqResult FluidSynthSequencer::setSpeed(double factor)
 {
     if (!(factor >= minSpeed && factor <= maxSpeed))
         return SeqResult::failure(kSpeedOutOfRange);
+    m_speedChangeSongNanos.reset();
     if (m_player && isPlaying()) {
-        // The player goes on at the new tempo from the time of its last block,
-        // so a change made between blocks reaches back to it: up to a block
-        // of music at the wrong speed. Made just after a block, it falls on
-        // the moment it returns.
-        //
-        // And the player's time is the block's in whole milliseconds: the
-        // part of a millisecond cut off goes at the new speed too. A block
-        // 2 ms on from the one before (in the steady copy's ticks, 10 us
-        // each as written) is less than 0.46 ms past its millisecond (blocks
-        // are 1.45 ms apart); most are found within three blocks.
-        const std::int64_t twoMilliseconds = std::llround(150 * m_speed);
+        // The player re-bases on a new tempo at its last block: it goes on
+        // at the new tempo from that block's tick and time (the synth's
+        // samples cut to whole milliseconds), so the change reaches back up
+        // to a block and a millisecond from the moment of the call. Set from
+        // here, it also races the block being rendered, and which block it
+        // falls on is not known. So the next block sets it, in its tick
+        // callback: the new tempo goes on from exactly that block's tick, and
+        // in the steady copy a tick is a fixed stretch of the song's time.
+        m_speedTick = -1;
+        m_pendingSpeed = factor;
         const auto deadline = std::chrono::steady_clock::now() + kBlockWait;
-        const auto blockEnds = [&] {
-            const std::uint64_t seen = m_callbacks.load();
-            while (m_callbacks.load() == seen && std::chrono::steady_clock::now() < deadline)
+        while (m_speedTick.load() < 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        if (m_pendingSpeed.exchange(0.0) == 0.0) {
+            // Taken by a block, which may still be writing its tick.
+            while (m_speedTick.load() < 0)
                 std::this_thread::yield();
-        };
-        blockEnds();
-        while (m_steadyTimeline && m_step.load() < twoMilliseconds &&
-               std::chrono::steady_clock::now() < deadline)
-            blockEnds();
+            if (m_steadyTimeline)
+                m_speedChangeSongNanos = m_speedTick.load() * steady::kNanosPerTick;
+            m_speed = factor;
+            return SeqResult::success();
+        }
+        // No block came: set from here, from a place not known.
     }
     if (m_player &&
         fluid_player_set_tempo(m_player, FLUID_PLAYER_TEMPO_INTERNAL, factor) != FLUID_OK)
@@ -259,10 +262,16 @@ SeqResult FluidSynthSequencer::makePlayer(bool muted)
     return SeqResult::success();
 }
 
+// Audio thread, in the player's callback once it has counted this block's
+// tick: a new tempo set here re-bases on this very tick.
 int FluidSynthSequencer::onTick(void *self, int tick)
 {
     auto *sequencer = static_cast<FluidSynthSequencer *>(self);
-    sequencer->m_step = tick - sequencer->m_tick.exchange(tick);
+    sequencer->m_tick = tick;
+    if (const double speed = sequencer->m_pendingSpeed.exchange(0.0); speed > 0) {
+        fluid_player_set_tempo(sequencer->m_player, FLUID_PLAYER_TEMPO_INTERNAL, speed);
+        sequencer->m_speedTick = tick;
+    }
     ++sequencer->m_callbacks;
     return FLUID_OK;
 }

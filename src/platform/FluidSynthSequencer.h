@@ -30,7 +30,9 @@ namespace velkan {
 // Both are read when the synth is first made, at the first open().
 //
 // The speed is the player's tempo multiplier, so FluidSynth scales every
-// tempo of the song by it; it is given to each player made.
+// tempo of the song by it; it is given to each player made. While playing,
+// the player's next block sets it, and speedChangeSongNanos() tells the tick
+// it went on from.
 //
 // What this class hides of FluidSynth's player: it accepts any file name and
 // parses only once playing, knows no length before playing, does not report a
@@ -45,7 +47,8 @@ namespace velkan {
 // SteadyTempoCopy), and positions are turned back into the song's ticks.
 //
 // Threads: every call must come from one thread (the UI thread). FluidSynth's
-// audio thread only writes the atomics below.
+// audio thread only writes the atomics below, and sets a speed handed to it
+// through them.
 class FluidSynthSequencer final : public Sequencer {
 public:
     FluidSynthSequencer();
@@ -65,6 +68,12 @@ public:
     SeqResult seek(std::int32_t sixteenths) override;
     SeqResult setSpeed(double factor) override;
     double speed() const override { return m_speed; }
+    // The steady copy's tick the player took the speed up from, as the song's
+    // time; nothing for a song played as it is.
+    std::optional<std::int64_t> speedChangeSongNanos() const override
+    {
+        return m_speedChangeSongNanos;
+    }
     // audio.period-size x audio.periods / synth.sample-rate, as the synth is
     // (or would be) made.
     std::int64_t outputLatencyNanos() const override;
@@ -108,6 +117,7 @@ private:
     std::optional<SongTimeline> m_steadyTimeline;
     std::int32_t m_length = 0;
     double m_speed = 1.0;
+    std::optional<std::int64_t> m_speedChangeSongNanos;
     bool m_playing = false;
     bool m_needsNewPlayer = false;  // the player played to its end and stops for good
     std::int64_t m_stoppedTick = 0; // where the next play starts
@@ -117,8 +127,10 @@ private:
     std::uint64_t m_seekCallbacks = 0;
 
     std::atomic<std::int64_t> m_tick{0};
-    std::atomic<std::int64_t> m_step{0}; // ticks from the callback before
     std::atomic<std::uint64_t> m_callbacks{0};
+    // A speed for the next block to set (0: none), and the tick it set it on.
+    std::atomic<double> m_pendingSpeed{0.0};
+    std::atomic<std::int64_t> m_speedTick{-1};
 };
 
 } // namespace velkan

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -78,13 +79,19 @@ public:
     // from minSpeed to maxSpeed; the pitch stays. The factor holds across
     // every tempo change of the song, stop, seek and the songs opened later;
     // it may be set with no song open. While playing, the new speed holds
-    // from the moment the call returns: a clock that follows the song changes
-    // its speed then. A factor out of range fails and changes nothing. A
-    // device that cannot change its speed says so.
+    // from where speedChangeSongNanos() says, else from the moment the call
+    // returns: a clock that follows the song changes its speed there. A
+    // factor out of range fails and changes nothing. A device that cannot
+    // change its speed says so.
     static constexpr double minSpeed = 0.5;
     static constexpr double maxSpeed = 1.5;
     virtual SeqResult setSpeed(double factor);
     virtual double speed() const { return 1.0; }
+    // Where the song stood when the last setSpeed() made while playing took
+    // hold: its time as written, in nanoseconds from its start. A device
+    // that takes a new speed up at its own blocks of samples knows the place
+    // better than the moment of the call. Nothing when not known.
+    virtual std::optional<std::int64_t> speedChangeSongNanos() const { return std::nullopt; }
 
     // How long a note takes from the device to the speaker: the audio
     // output's buffers, in nanoseconds; 0 where it is not known.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -330,4 +331,27 @@ TEST_F(FluidSynthSequencerTest, HalfSpeedPlaysAtHalfTheRateThroughStopAndSeek)
     // The output's buffers: some milliseconds, well under a second.
     EXPECT_GT(seq.outputLatencyNanos(), 1'000'000);
     EXPECT_LT(seq.outputLatencyNanos(), 1'000'000'000);
+}
+
+// In play the player takes a new speed up at its next block and says where in
+// the song: between the positions read just before and just after the call.
+TEST_F(FluidSynthSequencerTest, ASpeedChangeInPlaySaysWhereTheSongTookItUp)
+{
+    constexpr std::int64_t kSixteenth = 31'250'000; // 32 a second as written
+    FluidSynthSequencer seq;
+    ASSERT_TRUE(seq.open(write("song.mid", makeSong(128, 125000))).ok);
+    ASSERT_TRUE(seq.setSpeed(0.5).ok); // stopped: nowhere in the song
+    EXPECT_EQ(seq.speedChangeSongNanos(), std::nullopt);
+    ASSERT_TRUE(seq.playFrom(0).ok);
+    for (const double speed : {1.5, 0.5, 1.0}) {
+        SCOPED_TRACE(speed);
+        std::this_thread::sleep_for(150ms);
+        const std::int32_t before = position(seq);
+        ASSERT_TRUE(seq.setSpeed(speed).ok);
+        const std::int32_t after = position(seq);
+        const std::optional<std::int64_t> place = seq.speedChangeSongNanos();
+        ASSERT_TRUE(place.has_value());
+        EXPECT_GE(*place, before * kSixteenth);
+        EXPECT_LT(*place, (after + 1) * kSixteenth);
+    }
 }
