@@ -340,12 +340,19 @@ void Playback::setSpeedPercent(int percent)
     m_speedPercent = percent;
     const double speed = percent / 100.0;
     report(m_sequencer->setSpeed(speed));
+    const std::int64_t now = nanosOf(m_timer.now());
+    // The device may know where in the song it took the speed up, a little
+    // before or after now: the clock turns there, as the music does.
+    const std::optional<std::int64_t> songNanos = m_sequencer->speedChangeSongNanos();
     const bool running = m_timer.isRunning();
     if (running)
         stopTimer();
     {
         std::lock_guard lock(m_clockMutex);
-        m_clock.setSpeed(speed, nanosOf(m_timer.now()));
+        if (songNanos)
+            m_clock.setSpeedFrom(speed, *songNanos, now);
+        else
+            m_clock.setSpeed(speed, now);
     }
     // The next beat comes sooner or later now.
     if (running)
@@ -361,8 +368,8 @@ void Playback::rescheduleTimer()
         std::lock_guard lock(m_clockMutex);
         if (!m_clock.isRunning() || !m_timeline)
             return;
-        const std::int64_t now = m_clock.tickAt(nanosOf(m_timer.now()));
-        m_nextBeatTick = std::min(m_timeline->beatAt(now).endTick, m_clock.endTick());
+        // Still the beat the timer waited for: the clock may have turned a
+        // little before now, and its beat must neither come twice nor be lost.
         next = timePointOf(m_clock.nanosOf(m_nextBeatTick));
     }
     const bool ok = m_timer.startScheduled(next, [this] { return tick(); });
