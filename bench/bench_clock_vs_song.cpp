@@ -13,9 +13,9 @@
 // At another speed (--at PERCENT) the sequencer and the clock are both set to
 // it before the song starts, and MINUTES count the music, not the wall clock:
 // 5 minutes at 50 % play for 10. With --changes the song starts as written and
-// turns to 50 % a third of the way in and to 150 % two thirds in, the
-// sequencer and the clock changed at one moment (the timer waits meanwhile, as
-// the editor's does); each stretch is held to the same 2 ms.
+// turns to 50 % a third of the way in and to 150 % two thirds in, the clock
+// turning where the sequencer says it took the speed up (the timer waits
+// meanwhile, as the editor's does); each stretch is held to the same 2 ms.
 //
 //   bench_clock_vs_song [--at PERCENT | --changes] [MINUTES [SONG...]]
 //                                               (as written, 5 minutes, every song)
@@ -259,8 +259,14 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
     };
     timer.startScheduled(at(beatTicks[1]), onBeat);
 
-    // The first beat of each stretch at one speed, and the speed.
-    std::vector<std::pair<std::size_t, double>> stretchStarts{{1, plan.start}};
+    // The first beat of each stretch at one speed, its speed, and whether the
+    // clock turned to it where the player said it did.
+    struct StretchStart {
+        std::size_t beat;
+        double speed;
+        bool atPlace;
+    };
+    std::vector<StretchStart> stretchStarts{{1, plan.start, false}};
     std::size_t nextChange = 0;
     double slowest = plan.start;
     for (const auto &change : plan.changes)
@@ -281,9 +287,15 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
                 std::printf("speed failed: %s\n", set.error.c_str());
                 return false;
             }
-            clock.setSpeed(speed, nanosOf(steady_clock::now())); // as setSpeed returns
+            // As the editor does: where the player took the speed up, if it says.
+            const std::int64_t now = nanosOf(steady_clock::now());
+            const auto songNanos = seq.speedChangeSongNanos();
+            if (songNanos)
+                clock.setSpeedFrom(speed, *songNanos, now);
+            else
+                clock.setSpeed(speed, now);
             const std::size_t n = clockBeat.load();
-            stretchStarts.push_back({n + 1, speed});
+            stretchStarts.push_back({n + 1, speed, songNanos.has_value()});
             if (n + 1 < beats)
                 timer.startScheduled(at(beatTicks[n + 1]), onBeat);
         }
@@ -310,10 +322,13 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
         diffs.push_back(duration<double, std::milli>(clockAt[n] - songAt[n]).count());
     if (diffs.empty())
         return false;
-    // The start offset is so much of the song: after a change of speed it
-    // lasts that much longer or shorter. Each stretch is held to it, scaled.
+    // The start offset is a shift in time of the clock against the player
+    // (its start-up). A clock that turns where the player did keeps it as it
+    // is; one turned at the same moment as the player keeps its share of the
+    // song instead, which lasts longer or shorter at the new speed. Each
+    // stretch is held to it, so carried over.
     const std::size_t firstStretch =
-        std::min(stretchStarts.size() > 1 ? stretchStarts[1].first - 1 : compared, compared);
+        std::min(stretchStarts.size() > 1 ? stretchStarts[1].beat - 1 : compared, compared);
     std::vector<double> sorted(diffs.begin(),
                                diffs.begin() + static_cast<std::ptrdiff_t>(firstStretch));
     std::sort(sorted.begin(), sorted.end());
@@ -322,11 +337,13 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
     result.rawMin = *std::min_element(diffs.begin(), diffs.end());
     result.rawMax = *std::max_element(diffs.begin(), diffs.end());
     double sum = 0;
+    double offset = result.offsetMs;
     for (std::size_t i = 0; i < stretchStarts.size(); ++i) {
-        const std::size_t from = stretchStarts[i].first;
+        const std::size_t from = stretchStarts[i].beat;
         const std::size_t to =
-            i + 1 < stretchStarts.size() ? stretchStarts[i + 1].first : compared + 1;
-        const double offset = result.offsetMs * plan.start / stretchStarts[i].second;
+            i + 1 < stretchStarts.size() ? stretchStarts[i + 1].beat : compared + 1;
+        if (i > 0 && !stretchStarts[i].atPlace)
+            offset *= stretchStarts[i - 1].speed / stretchStarts[i].speed;
         double worst = 0;
         std::vector<double> offs;
         for (std::size_t n = from; n < to && n <= compared; ++n) {
@@ -337,7 +354,7 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
         std::sort(offs.begin(), offs.end());
         result.worstMs = std::max(result.worstMs, worst);
         result.stretches.push_back(
-            {stretchStarts[i].second, worst, offs.empty() ? 0.0 : offs[offs.size() / 2]});
+            {stretchStarts[i].speed, worst, offs.empty() ? 0.0 : offs[offs.size() / 2]});
     }
     result.meanMs = sum / static_cast<double>(diffs.size());
     return compared + 1 == beats;
