@@ -2,12 +2,6 @@
 // checks the fuzz targets run, with the ordinary compiler: fast, no fuzzing.
 #include "entries/FuzzEntries.h"
 
-// The lyrics and recovery checks are built into this program from here: the
-// source list of velkan_test_fuzz_replay in tests/CMakeLists.txt names the
-// older checks only.
-#include "entries/LyricsTextCheck.cpp"
-#include "entries/RecoveryFileCheck.cpp"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,0 +1,317 @@
+#include "script/RecoveryFile.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+namespace velkan {
+
+namespace {
+
+constexpr std::string_view kMagic = "VELKAN-RECOVERY\n";
+constexpr std::uint32_t kVersion = 1;
+// Magic, version, body length before the body; the CRC after it.
+constexpr std::size_t kHeaderSize = 16 + 4 + 8;
+constexpr std::size_t kTrailerSize = 4;
+
+enum Tag : std::uint8_t {
+    TagLines = 1,
+    TagScriptPath = 2,
+    TagSongPath = 3,
+    TagChangedAt = 4,
+    TagProcessId = 5,
+};
+
+void putU32(std::string &out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void putU64(std::string &out, std::uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void putField(std::string &out, Tag tag, std::string_view bytes)
+{
+    out.push_back(static_cast<char>(tag));
+    putU64(out, bytes.size());
+    out.append(bytes);
+}
+
+std::string u64Bytes(std::uint64_t v)
+{
+    std::string s;
+    putU64(s, v);
+    return s;
+}
+
+// Reads little-endian numbers off the front of a view; false when too short.
+class Reader {
+public:
+    explicit Reader(std::string_view bytes) : m_bytes(bytes) {}
+
+    bool u32(std::uint32_t &v)
+    {
+        if (m_bytes.size() < 4)
+            return false;
+        v = 0;
+        for (int i = 0; i < 4; ++i)
+            v |= std::uint32_t(static_cast<unsigned char>(m_bytes[i])) << (8 * i);
+        m_bytes.remove_prefix(4);
+        return true;
+    }
+    bool u64(std::uint64_t &v)
+    {
+        if (m_bytes.size() < 8)
+            return false;
+        v = 0;
+        for (int i = 0; i < 8; ++i)
+            v |= std::uint64_t(static_cast<unsigned char>(m_bytes[i])) << (8 * i);
+        m_bytes.remove_prefix(8);
+        return true;
+    }
+    bool u8(std::uint8_t &v)
+    {
+        if (m_bytes.empty())
+            return false;
+        v = static_cast<std::uint8_t>(m_bytes[0]);
+        m_bytes.remove_prefix(1);
+        return true;
+    }
+    bool take(std::uint64_t n, std::string_view &out)
+    {
+        if (n > m_bytes.size())
+            return false;
+        out = m_bytes.substr(0, static_cast<std::size_t>(n));
+        m_bytes.remove_prefix(static_cast<std::size_t>(n));
+        return true;
+    }
+    bool atEnd() const { return m_bytes.empty(); }
+    std::size_t left() const { return m_bytes.size(); }
+
+private:
+    std::string_view m_bytes;
+};
+
+bool readLines(std::string_view field, ScriptLines &lines)
+{
+    Reader r(field);
+    std::uint64_t count = 0;
+    if (!r.u64(count))
+        return false;
+    // Every line takes at least its 4-byte length: a larger count cannot be
+    // true, and is refused before anything is set aside for it.
+    if (count > r.left() / 4)
+        return false;
+    ScriptLines read;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        std::uint32_t size = 0;
+        std::string_view line;
+        if (!r.u32(size) || !r.take(size, line))
+            return false;
+        read.push_back(line);
+    }
+    if (!r.atEnd())
+        return false;
+    lines = std::move(read);
+    return true;
+}
+
+bool readNumber(std::string_view field, std::int64_t &v)
+{
+    Reader r(field);
+    std::uint64_t u = 0;
+    if (!r.u64(u) || !r.atEnd())
+        return false;
+    v = static_cast<std::int64_t>(u);
+    return true;
+}
+
+} // namespace
+
+std::uint32_t crc32(std::string_view bytes)
+{
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (const char ch : bytes)
+        c = table[(c ^ static_cast<unsigned char>(ch)) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+std::string encodeRecovery(const RecoveryState &state)
+{
+    std::string lines;
+    std::size_t size = 8;
+    for (const std::string_view line : state.lines)
+        size += 4 + line.size();
+    lines.reserve(size);
+    putU64(lines, state.lines.size());
+    for (const std::string_view line : state.lines) {
+        putU32(lines, static_cast<std::uint32_t>(line.size()));
+        lines.append(line);
+    }
+
+    std::string body;
+    body.reserve(lines.size() + state.scriptPath.size() + state.songPath.size() + 100);
+    putField(body, TagChangedAt, u64Bytes(static_cast<std::uint64_t>(state.changedAtMs)));
+    putField(body, TagProcessId, u64Bytes(static_cast<std::uint64_t>(state.processId)));
+    putField(body, TagScriptPath, state.scriptPath);
+    putField(body, TagSongPath, state.songPath);
+    putField(body, TagLines, lines);
+
+    std::string out;
+    out.reserve(kHeaderSize + body.size() + kTrailerSize);
+    out.append(kMagic);
+    putU32(out, kVersion);
+    putU64(out, body.size());
+    out.append(body);
+    putU32(out, crc32(body));
+    return out;
+}
+
+RecoveryReadStatus decodeRecovery(std::string_view bytes, RecoveryState &out)
+{
+    if (bytes.size() < kMagic.size()) {
+        // A file cut inside its magic is still ours when what is there matches.
+        return kMagic.starts_with(bytes) && !bytes.empty() ? RecoveryReadStatus::Truncated
+                                                           : RecoveryReadStatus::NotRecovery;
+    }
+    if (!bytes.starts_with(kMagic))
+        return RecoveryReadStatus::NotRecovery;
+    Reader r(bytes.substr(kMagic.size()));
+    std::uint32_t version = 0;
+    std::uint64_t bodySize = 0;
+    if (!r.u32(version))
+        return RecoveryReadStatus::Truncated;
+    if (version > kVersion)
+        return RecoveryReadStatus::NewerFormat;
+    if (version == 0)
+        return RecoveryReadStatus::Damaged;
+    if (!r.u64(bodySize))
+        return RecoveryReadStatus::Truncated;
+    if (bodySize > r.left() || r.left() - bodySize < kTrailerSize)
+        return RecoveryReadStatus::Truncated;
+    if (r.left() - bodySize > kTrailerSize)
+        return RecoveryReadStatus::Damaged;
+    std::string_view body;
+    std::uint32_t sum = 0;
+    r.take(bodySize, body);
+    r.u32(sum);
+    if (crc32(body) != sum)
+        return RecoveryReadStatus::Damaged;
+
+    RecoveryState read;
+    bool seen[6] = {};
+    Reader fields(body);
+    while (!fields.atEnd()) {
+        std::uint8_t tag = 0;
+        std::uint64_t size = 0;
+        std::string_view field;
+        if (!fields.u8(tag) || !fields.u64(size) || !fields.take(size, field))
+            return RecoveryReadStatus::Damaged;
+        if (tag < std::size(seen)) {
+            if (seen[tag])
+                return RecoveryReadStatus::Damaged;
+            seen[tag] = true;
+        }
+        bool ok = true;
+        switch (tag) {
+        case TagLines:
+            ok = readLines(field, read.lines);
+            break;
+        case TagScriptPath:
+            read.scriptPath.assign(field);
+            break;
+        case TagSongPath:
+            read.songPath.assign(field);
+            break;
+        case TagChangedAt:
+            ok = readNumber(field, read.changedAtMs);
+            break;
+        case TagProcessId:
+            ok = readNumber(field, read.processId);
+            break;
+        default:
+            // A field a later version added within this format: passed over.
+            break;
+        }
+        if (!ok)
+            return RecoveryReadStatus::Damaged;
+    }
+    // The lines are what the file is for; without them it is not whole.
+    if (!seen[TagLines] || !seen[TagChangedAt])
+        return RecoveryReadStatus::Damaged;
+    out = std::move(read);
+    return RecoveryReadStatus::Ok;
+}
+
+const char *messageFor(RecoveryReadStatus status)
+{
+    switch (status) {
+    case RecoveryReadStatus::Ok:
+        return "";
+    case RecoveryReadStatus::NotRecovery:
+        return "復元用のファイルではありません。";
+    case RecoveryReadStatus::NewerFormat:
+        return "新しい版のVelkanで書かれた復元ファイルのため、読み込めません。";
+    case RecoveryReadStatus::Truncated:
+        return "復元ファイルが途中で切れているため、読み込めません。";
+    case RecoveryReadStatus::Damaged:
+        return "復元ファイルが壊れているため、読み込めません。";
+    }
+    return "";
+}
+
+SaveResult writeFileAtomically(const std::string &path, std::string_view bytes,
+                               const FileSystem &fs)
+{
+    using Step = SaveResult::Step;
+    const auto slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string temp;
+    errno = 0;
+    const int fd = fs.createTemp(folder, temp);
+    if (fd < 0)
+        return {SaveStatus::CannotOpen, Step::CreateTemp, errno, false};
+    Step step = Step::None;
+    int error = 0;
+    errno = 0;
+    if (!fs.write(fd, bytes))
+        step = Step::Write;
+    else if (!fs.sync(fd))
+        step = Step::Sync;
+    if (step != Step::None)
+        error = errno;
+    errno = 0;
+    if (!fs.close(fd) && step == Step::None) {
+        step = Step::Close;
+        error = errno;
+    }
+    errno = 0;
+    if (step == Step::None && !fs.rename(temp, path)) {
+        step = Step::Rename;
+        error = errno;
+    }
+    if (step != Step::None) {
+        fs.remove(temp);
+        return {SaveStatus::WriteFailed, step, error, false};
+    }
+    fs.syncFolder(folder);
+    return {};
+}
+
+} // namespace velkan

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "script/FileSystem.h"
+#include "script/ScriptFile.h"
+#include "script/ScriptLines.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velkan {
+
+// What a recovery file keeps of an editing session: enough to put the work
+// back after the program or the machine stopped without saving.
+struct RecoveryState {
+    ScriptLines lines;
+    std::string scriptPath;       // the file-system bytes of the script's name; may be empty
+    std::string songPath;         // the same for the song; may be empty
+    std::int64_t changedAtMs = 0; // the last change, in milliseconds since 1970 (UTC)
+    std::int64_t processId = 0;   // the instance that wrote it
+};
+
+// The file, byte for byte:
+//   "VELKAN-RECOVERY\n", a 32-bit version, the body's 64-bit length,
+//   the body, and the body's CRC-32.
+// The body is a run of fields (a tag byte, a 64-bit length, the bytes). The
+// lines field holds the count and each line as a 32-bit length and its bytes.
+// Numbers are little-endian. A reader takes the file whole or not at all.
+std::string encodeRecovery(const RecoveryState &state);
+
+enum class RecoveryReadStatus {
+    Ok,
+    NotRecovery, // not a recovery file at all
+    NewerFormat, // written by a later version of the program
+    Truncated,   // shorter than it says it is
+    Damaged,     // the bytes do not add up
+};
+
+// Reads a recovery file's bytes; on anything but Ok, `out` is left as it was.
+RecoveryReadStatus decodeRecovery(std::string_view bytes, RecoveryState &out);
+
+// Why a recovery file was refused, in the program's language (UTF-8).
+const char *messageFor(RecoveryReadStatus status);
+
+// Writes the bytes so that `path` holds either its old content or the new one
+// whole: a temporary file beside it, flushed, renamed over it, the folder
+// flushed. A failure leaves the old file and no temporary file.
+SaveResult writeFileAtomically(const std::string &path, std::string_view bytes,
+                               const FileSystem &fs = FileSystem::current());
+
+// CRC-32 (the polynomial of zip and PNG).
+std::uint32_t crc32(std::string_view bytes);
+
+} // namespace velkan
