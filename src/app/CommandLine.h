@@ -16,6 +16,8 @@ public:
 
     // Empty when no document is named.
     QString documentPath() const;
+    // A recovery file handed over by another instance; empty when none.
+    QString recoverPath() const;
     bool helpRequested() const;
     bool versionRequested() const;
 
@@ -28,6 +30,7 @@ private:
     QCommandLineParser m_parser;
     QCommandLineOption m_help;
     QCommandLineOption m_version;
+    QCommandLineOption m_recover;
 };
 
 } // namespace velkan

@@ -12,6 +12,7 @@
 #include "aids/core/CommandTemplates.h"
 #include "app/AboutDialog.h"
 #include "app/FileDrop.h"
+#include "document/RecoveryJournal.h"
 #include "document/ScriptReading.h"
 #include "form/CommandIds.h"
 #include "form/Playback.h"
@@ -22,6 +23,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -87,6 +90,19 @@ MainFrame::MainFrame(QWidget *parent) : QMainWindow(parent)
     });
     connect(&m_view->document(), &ScriptDocument::modifiedChanged, this,
             &QWidget::setWindowModified);
+    // Unsaved work is kept where a restart finds it.
+    m_journal = new RecoveryJournal(m_view->document(), this);
+    connect(m_view->playback(), &Playback::songChanged, m_journal, &RecoveryJournal::setSongPath);
+    connect(m_view->playback(), &Playback::starting, m_journal,
+            [this] { m_journal->setPlaying(true); });
+    connect(m_view->playback(), &Playback::performanceEnded, m_journal,
+            [this] { m_journal->setPlaying(false); });
+    connect(m_journal, &RecoveryJournal::problem, this, [this](const QString &text) {
+        if (text.isEmpty())
+            statusBar()->clearMessage();
+        else
+            statusBar()->showMessage(text);
+    });
     // Fit the frame to the form.
     adjustSize();
 }
@@ -98,6 +114,34 @@ MainFrame::~MainFrame()
     delete m_preview;
     delete m_checkPanel;
     delete m_reading;
+    delete m_journal;
+}
+
+bool MainFrame::isUntouched() const
+{
+    const ScriptDocument &document = m_view->document();
+    return !document.isModified() && document.scriptPath().isEmpty() &&
+           m_view->playback()->songPath().isEmpty();
+}
+
+void MainFrame::restoreWork(const RecoveryState &state)
+{
+    const QString songPath = QFile::decodeName(QByteArray::fromStdString(state.songPath));
+    if (!songPath.isEmpty()) {
+        if (QFileInfo::exists(songPath)) {
+            // The song first: its load puts its own lines in, which the
+            // restored ones then replace.
+            m_view->playback()->loadSong(songPath);
+        } else {
+            statusBar()->showMessage(
+                QStringLiteral("曲 %1 が見つからないため、曲は読み込んでいません").arg(songPath));
+        }
+    }
+    ScriptDocument &document = m_view->document();
+    document.assign(state.lines, QStringLiteral("作業の復元"), false);
+    document.setScriptPath(QFile::decodeName(QByteArray::fromStdString(state.scriptPath)));
+    // The restored work is this instance's to keep now.
+    m_journal->writeNow();
 }
 
 PlayerPreviewWindow *MainFrame::playerPreview()
@@ -307,6 +351,8 @@ void MainFrame::closeEvent(QCloseEvent *event)
         return;
     }
     m_view->playback()->end();
+    // Saved, or given up when asked: nothing is left to restore.
+    m_journal->discard();
     // The manual's window would otherwise keep the program running with no
     // window left to quit it from.
     HelpWindow::close();

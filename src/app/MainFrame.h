@@ -11,6 +11,8 @@ class QLabel;
 namespace velkan {
 
 class PlayerPreviewWindow;
+class RecoveryJournal;
+struct RecoveryState;
 class ScriptCheckPanel;
 class ScriptReading;
 class VelkanView;
@@ -30,6 +32,14 @@ public:
     // The player's screen, made the first time it is shown.
     PlayerPreviewWindow *playerPreview();
     ScriptCheckPanel *checkPanel() const { return m_checkPanel; }
+
+    // The copy of unsaved work kept for a restart after a crash.
+    RecoveryJournal *recoveryJournal() const { return m_journal; }
+    // Puts work left behind back: the song reloaded when its file is there,
+    // the lines as they were (changed, not saved), the script's path.
+    void restoreWork(const RecoveryState &state);
+    // Whether the window holds nothing of the author's yet (a restore may go here).
+    bool isUntouched() const;
 
     // Title for a document named on the command line ("無題" when none).
     void setDocumentTitle(const QString &name);
@@ -53,6 +63,7 @@ private:
 
     VelkanView *m_view = nullptr;
     ScriptReading *m_reading = nullptr;
+    RecoveryJournal *m_journal = nullptr;
     PlayerPreviewWindow *m_preview = nullptr;
     ScriptCheckPanel *m_checkPanel = nullptr;
     QLabel *m_messagePane = nullptr;

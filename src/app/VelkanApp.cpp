@@ -3,6 +3,8 @@
 #include "app/AboutDialog.h"
 #include "app/CommandLine.h"
 #include "app/MainFrame.h"
+#include "app/RecoveryOffer.h"
+#include "document/RecoveryJournal.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 
@@ -41,6 +43,11 @@ VelkanApp::~VelkanApp()
     delete m_frame;
 }
 
+MainFrame *VelkanApp::frame() const
+{
+    return m_frame;
+}
+
 bool VelkanApp::initInstance(const CommandLine &commandLine)
 {
     m_frame = new MainFrame;
@@ -69,6 +76,13 @@ int VelkanApp::run()
     if (!initInstance(commandLine))
         return 1;
     m_frame->show();
+    // Work an earlier run left unsaved, before anything else is done.
+    if (const QString recover = commandLine.recoverPath(); !recover.isEmpty())
+        restoreLeftBehindWork(*m_frame, recover);
+    else
+        offerLeftBehindWork(*m_frame, RecoveryJournal::stateFolder());
+    if (!m_frame)
+        return 0;
     return exec();
 }
 

@@ -20,6 +20,8 @@ public:
     // false when that file cannot be opened.
     bool initInstance(const CommandLine &commandLine);
     int run();
+    // The main frame, once initInstance has built it (until it is closed).
+    MainFrame *frame() const;
 
 private:
     // Gone once closed: the frame deletes itself then.

@@ -53,6 +53,30 @@ MessageBox::Answer MessageBox::askSaveChanges(QWidget *parent)
     return Cancel;
 }
 
+MessageBox::Answer MessageBox::askRestore(QWidget *parent, const QString &details)
+{
+    const QString text = QStringLiteral("前回の作業を復元しますか?");
+    if (g_testMode) {
+        g_shown << text + u'\n' + details;
+        return takeAnswer(Later);
+    }
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Velkan"), text, QMessageBox::NoButton,
+                    parent);
+    box.setInformativeText(details);
+    auto *restore = box.addButton(QStringLiteral("復元(&R)"), QMessageBox::AcceptRole);
+    auto *discard = box.addButton(QStringLiteral("破棄(&D)"), QMessageBox::DestructiveRole);
+    auto *later = box.addButton(QStringLiteral("後で(&L)"), QMessageBox::RejectRole);
+    box.setDefaultButton(restore);
+    // Closing the box decides nothing: the work is offered again next time.
+    box.setEscapeButton(later);
+    box.exec();
+    if (box.clickedButton() == restore)
+        return Restore;
+    if (box.clickedButton() == discard)
+        return Discard;
+    return Later;
+}
+
 void MessageBox::setTestMode(bool on)
 {
     g_testMode = on;
