@@ -48,6 +48,8 @@ public:
     // Writes the unsaved work now (nothing when the script is saved). True
     // when the file holds it.
     bool writeNow();
+    // A write is planned (gathering, or again after a failure).
+    bool writePending() const { return m_gather.isActive(); }
     // The work is saved or given up: the file goes.
     void discard();
 
