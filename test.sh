@@ -3,6 +3,7 @@
 #   ./test.sh          the normal suite (it also replays the fuzz corpora)
 #   ./test.sh --asan   the whole suite under AddressSanitizer + UBSan (build-asan)
 #   ./test.sh --tsan   the timer, playback, reading and stress tests under ThreadSanitizer (build-tsan)
+#   ./test.sh --long   the normal suite with its long runs (200 kills of the editor instead of 9)
 # Suppressions for third-party code only: tests/lsan.supp, tests/tsan.supp.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -12,7 +13,8 @@ for arg in "$@"; do
   case "$arg" in
     --asan) mode=asan ;;
     --tsan) mode=tsan ;;
-    -h|--help) sed -n '2,6p' "$0"; exit 0 ;;
+    --long) mode=normal; export VELKAN_LONG_TESTS=1 ;;
+    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
   esac
 done

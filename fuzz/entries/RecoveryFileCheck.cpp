@@ -28,7 +28,8 @@ RecoveryState heldState()
 bool sameState(const RecoveryState &a, const RecoveryState &b)
 {
     return a.lines == b.lines && a.scriptPath == b.scriptPath && a.songPath == b.songPath &&
-           a.changedAtMs == b.changedAtMs && a.processId == b.processId;
+           a.changedAtMs == b.changedAtMs && a.processId == b.processId && a.steps == b.steps &&
+           a.stepsDone == b.stepsDone;
 }
 
 std::uint64_t numberAt(std::string_view bytes, std::size_t at, std::size_t width)
@@ -117,6 +118,15 @@ std::string checkOne(std::string_view bytes)
     std::size_t held = state.scriptPath.size() + state.songPath.size();
     for (const std::string_view line : state.lines)
         held += line.size() + 4;
+    for (const RecoveryStep &step : state.steps) {
+        held += step.name.size() + 4;
+        for (const RecoveryEdit &edit : step.edits) {
+            for (const auto *lines : {&edit.before, &edit.after}) {
+                for (const std::string &line : *lines)
+                    held += line.size() + 4;
+            }
+        }
+    }
     if (held > bytes.size())
         return "a recovery file read as more than its bytes";
 
@@ -133,8 +143,21 @@ std::string checkOne(std::string_view bytes)
         return "decode -> encode -> decode changed the state";
     if (encodeRecovery(again) != written)
         return "encoding a state read back gave other bytes";
-    if (*tags == std::vector<std::uint8_t>{4, 5, 2, 3, 1} && written != bytes)
+    if (*tags == std::vector<std::uint8_t>{4, 5, 2, 3, 1, 6} && written != bytes)
         return "a file in the written form did not encode back byte for byte";
+
+    // A history that fits the lines leads from the lines before it back to
+    // them, its done steps made again in order.
+    ScriptLines base;
+    if (state.steps.size() * (state.lines.size() + 1) < 100'000 &&
+        linesBeforeHistory(state, base)) {
+        for (std::size_t i = 0; i < state.stepsDone; ++i) {
+            if (!applyStep(base, state.steps[i], true))
+                return "a history that fits its lines could not be made again";
+        }
+        if (!(base == state.lines))
+            return "a history made again did not lead to the file's lines";
+    }
 
     // The file whole or not at all: every shorter cut is Truncated (nothing
     // at all is no recovery file), one byte more is Damaged.

@@ -138,7 +138,19 @@ void MainFrame::restoreWork(const RecoveryState &state)
         }
     }
     ScriptDocument &document = m_view->document();
-    document.assign(state.lines, QStringLiteral("作業の復元"), false);
+    // With its history where it fits the lines: the lines before it, then
+    // each step made again, and the steps that were undone undone again.
+    ScriptLines base;
+    const bool history = !state.steps.empty() &&
+                         state.steps.size() <= RecoveryJournal::kMaxHistorySteps &&
+                         linesBeforeHistory(state, base);
+    document.assign(history ? base : state.lines, QStringLiteral("作業の復元"), false);
+    if (history) {
+        for (const RecoveryStep &step : state.steps)
+            document.replayStep(step);
+        for (std::size_t i = static_cast<std::size_t>(state.stepsDone); i < state.steps.size(); ++i)
+            document.undo();
+    }
     document.setScriptPath(QFile::decodeName(QByteArray::fromStdString(state.scriptPath)));
     // The restored work is this instance's to keep now.
     m_journal->writeNow();

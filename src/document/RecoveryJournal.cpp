@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QUndoStack>
 #include <algorithm>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -52,7 +53,10 @@ RecoveryJournal::RecoveryJournal(ScriptDocument &document, QObject *parent)
     m_gather.setSingleShot(true);
     connect(&m_gather, &QTimer::timeout, this, [this] { writeNow(); });
     connect(&m_document, &ScriptDocument::modifiedChanged, this, &RecoveryJournal::modifiedChanged);
+    m_shadow = m_document.list().lines();
+    m_index = m_base = m_document.undoStack()->index();
     m_document.list().addObserver(this);
+    connect(m_document.undoStack(), &QUndoStack::indexChanged, this, &RecoveryJournal::stackMoved);
     // The name is this instance's own: its process and a random part, since
     // a process id comes round again.
     m_path = m_folder +
@@ -110,6 +114,141 @@ void RecoveryJournal::changed()
         m_gather.start(m_playing ? kPlayingGatherMs : kGatherMs);
 }
 
+// --- the history ----------------------------------------------------------
+
+namespace {
+
+std::vector<std::string> linesOf(const ScriptLines &lines, std::size_t first, std::size_t count)
+{
+    std::vector<std::string> out;
+    out.reserve(count);
+    for (std::size_t i = first; i < first + count; ++i)
+        out.emplace_back(lines[i]);
+    return out;
+}
+
+std::size_t bytesOf(const RecoveryStep &step)
+{
+    std::size_t bytes = step.name.size() + 16;
+    for (const RecoveryEdit &edit : step.edits) {
+        bytes += 24;
+        for (const std::string &line : edit.before)
+            bytes += line.size() + 4;
+        for (const std::string &line : edit.after)
+            bytes += line.size() + 4;
+    }
+    return bytes;
+}
+
+} // namespace
+
+void RecoveryJournal::inserted(int first, int count)
+{
+    const auto at = static_cast<std::size_t>(first);
+    RecoveryEdit edit{at, {}, linesOf(m_document.list().lines(), at, std::size_t(count))};
+    m_shadow.insert(at, edit.after);
+    m_pending.push_back(std::move(edit));
+    changed();
+}
+
+void RecoveryJournal::aboutToRemove(int first, int count)
+{
+    const auto at = static_cast<std::size_t>(first);
+    m_pending.push_back({at, linesOf(m_shadow, at, std::size_t(count)), {}});
+}
+
+void RecoveryJournal::removed(int first, int count)
+{
+    m_shadow.erase(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
+    changed();
+}
+
+void RecoveryJournal::changed(int first, int last)
+{
+    const auto at = static_cast<std::size_t>(first);
+    const auto count = static_cast<std::size_t>(last - first + 1);
+    RecoveryEdit edit{at, linesOf(m_shadow, at, count),
+                      linesOf(m_document.list().lines(), at, count)};
+    for (std::size_t i = 0; i < count; ++i)
+        m_shadow.replace(at + i, edit.after[i]);
+    m_pending.push_back(std::move(edit));
+    changed();
+}
+
+void RecoveryJournal::reset()
+{
+    // All lines at once (a load): the copy of the whole script starts the
+    // history again rather than carry both scripts in it.
+    m_shadow = m_document.list().lines();
+    m_pending.clear();
+    m_pendingReset = true;
+    changed();
+}
+
+std::size_t RecoveryJournal::historyDone() const
+{
+    return static_cast<std::size_t>(std::max(0, m_index - m_base));
+}
+
+void RecoveryJournal::restartHistory(int index)
+{
+    m_steps.clear();
+    m_commands.clear();
+    m_historyBytes = 0;
+    m_base = m_index = index;
+    m_pending.clear();
+    m_pendingReset = false;
+}
+
+void RecoveryJournal::trimHistory()
+{
+    std::size_t drop = 0;
+    while (drop < m_steps.size() &&
+           (m_steps.size() - drop > kMaxHistorySteps || m_historyBytes > kMaxHistoryBytes) &&
+           static_cast<int>(drop) < m_index - m_base) {
+        m_historyBytes -= bytesOf(m_steps[drop]);
+        ++drop;
+    }
+    m_steps.erase(m_steps.begin(), m_steps.begin() + static_cast<std::ptrdiff_t>(drop));
+    m_commands.erase(m_commands.begin(), m_commands.begin() + static_cast<std::ptrdiff_t>(drop));
+    m_base += static_cast<int>(drop);
+}
+
+// Tells a new step from an undo or a redo by where the stack's index went and
+// which command stands there; anything else starts the history again.
+void RecoveryJournal::stackMoved(int index)
+{
+    const QUndoStack &stack = *m_document.undoStack();
+    const int offset = index - 1 - m_base;
+    const bool known = offset >= 0 && offset < static_cast<int>(m_commands.size()) &&
+                       m_commands[static_cast<std::size_t>(offset)] == stack.command(index - 1);
+    if (m_pendingReset || index < m_base) {
+        restartHistory(index);
+        return;
+    }
+    if (index == m_index + 1 && known) {
+        // A redo: its changes are the step's own, already kept.
+    } else if (index == m_index - 1) {
+        // An undo.
+    } else if (index == m_index + 1 && index == stack.count() && offset >= 0 &&
+               !m_pending.empty()) {
+        // A new step: any steps it cut off for redo go.
+        for (auto i = static_cast<std::size_t>(offset); i < m_steps.size(); ++i)
+            m_historyBytes -= bytesOf(m_steps[i]);
+        m_steps.resize(static_cast<std::size_t>(offset));
+        m_commands.resize(static_cast<std::size_t>(offset));
+        m_steps.push_back({stack.text(index - 1).toStdString(), std::move(m_pending)});
+        m_commands.push_back(stack.command(index - 1));
+        m_historyBytes += bytesOf(m_steps.back());
+    } else {
+        restartHistory(index);
+        return;
+    }
+    m_pending.clear();
+    m_index = index;
+    trimHistory();
+}
+
 void RecoveryJournal::modifiedChanged(bool modified)
 {
     if (modified)
@@ -142,6 +281,12 @@ bool RecoveryJournal::writeNow()
         state.songPath = fileName(m_songPath);
         state.changedAtMs = m_changedAtMs ? m_changedAtMs : QDateTime::currentMSecsSinceEpoch();
         state.processId = QCoreApplication::applicationPid();
+        // Changes outside any step (a dialog still open) are in the lines
+        // but not in the history: it is kept only when it leads to them.
+        if (m_pending.empty() && !m_pendingReset) {
+            state.steps = m_steps;
+            state.stepsDone = historyDone();
+        }
         const SaveResult result = writeFileAtomically(fileName(m_path), encodeRecovery(state));
         if (result.status == SaveStatus::Ok) {
             m_fileWritten = true;

@@ -31,6 +31,9 @@ public:
     static constexpr int kPlayingGatherMs = 30000;
     // After a failed write.
     static constexpr int kRetryMs = 10000;
+    // The undo history kept beside the copy: the newest steps, up to these.
+    static constexpr std::size_t kMaxHistorySteps = 2000;
+    static constexpr std::size_t kMaxHistoryBytes = 8u << 20;
 
     explicit RecoveryJournal(ScriptDocument &document, QObject *parent = nullptr);
     ~RecoveryJournal() override;
@@ -81,24 +84,41 @@ public:
     // The files in `folder` whose instance is gone, oldest change first.
     static std::vector<LeftBehind> findLeftBehind(const QString &folder = stateFolder());
 
+    // The history the next write would carry: for tests.
+    const std::vector<RecoveryStep> &history() const { return m_steps; }
+    std::size_t historyDone() const;
+
 signals:
     // A write failed: what to tell the author (empty when a later write worked).
     void problem(const QString &text);
     void written();
 
 private:
+    // Every change is kept as an edit of a copy of the lines (which shares
+    // their loaded blocks), so the lines a change replaced are known.
     void aboutToInsert(int, int) override {}
-    void inserted(int, int) override { changed(); }
-    void aboutToRemove(int, int) override {}
-    void removed(int, int) override { changed(); }
+    void inserted(int first, int count) override;
+    void aboutToRemove(int first, int count) override;
+    void removed(int first, int count) override;
     void aboutToReset() override {}
-    void reset() override { changed(); }
-    void changed(int, int) override { changed(); }
+    void reset() override;
+    void changed(int first, int last) override;
     void changed();
+    void stackMoved(int index);
+    void restartHistory(int index);
+    void trimHistory();
     void modifiedChanged(bool modified);
     bool ensureLock();
 
     ScriptDocument &m_document;
+    ScriptLines m_shadow;
+    std::vector<RecoveryEdit> m_pending;  // changes not yet part of a step
+    bool m_pendingReset = false;          // among them, all lines replaced
+    std::vector<RecoveryStep> m_steps;    // the history since m_base
+    std::vector<const void *> m_commands; // the undo stack's command of each step
+    std::size_t m_historyBytes = 0;
+    int m_base = 0;  // the stack's index before m_steps[0]
+    int m_index = 0; // the stack's index last seen
     QTimer m_gather;
     QString m_folder;
     QString m_path;

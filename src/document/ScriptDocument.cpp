@@ -192,6 +192,46 @@ private:
     ScriptLines m_lines;
 };
 
+// A step brought back from a recovery file: each change as the lines it
+// replaced and the lines it put in their place.
+class ReplayedStep final : public ScriptStep {
+public:
+    ReplayedStep(ScriptDocument &document, const RecoveryStep &step)
+        : ScriptStep(document, QString::fromStdString(step.name), ScriptDocument::kKeepSelection),
+          m_edits(step.edits)
+    {
+    }
+
+private:
+    void apply(ScriptList &list) override
+    {
+        for (const RecoveryEdit &edit : m_edits)
+            change(list, edit.first, edit.before.size(), edit.after);
+    }
+    void revert(ScriptList &list) override
+    {
+        for (auto edit = m_edits.rbegin(); edit != m_edits.rend(); ++edit)
+            change(list, edit->first, edit->after.size(), edit->before);
+    }
+    static void change(ScriptList &list, std::uint64_t first, std::size_t count,
+                       const std::vector<std::string> &lines)
+    {
+        const int at = static_cast<int>(first);
+        if (count == lines.size()) {
+            std::vector<std::pair<int, ScriptLine>> replaced;
+            for (std::size_t i = 0; i < count; ++i)
+                replaced.emplace_back(at + static_cast<int>(i), lines[i]);
+            list.replaceEach(replaced);
+            return;
+        }
+        list.removeRange(at, static_cast<int>(count));
+        if (!lines.empty())
+            list.insertRange(at, lines);
+    }
+
+    std::vector<RecoveryEdit> m_edits;
+};
+
 } // namespace
 
 ScriptDocument::ScriptDocument(QObject *parent) : QObject(parent)
@@ -304,6 +344,11 @@ void ScriptDocument::assign(ScriptLines lines, const QString &what, bool asLoade
     run(new AssignLines(*this, what, std::move(lines)));
     if (asLoaded && !m_session)
         m_undo.setClean();
+}
+
+void ScriptDocument::replayStep(const RecoveryStep &step)
+{
+    run(new ReplayedStep(*this, step));
 }
 
 void ScriptDocument::beginSession(const QString &what)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "script/RecoveryFile.h"
 #include "script/ScriptList.h"
 
 #include <QObject>
@@ -63,6 +64,10 @@ public:
     void replaceLines(std::vector<std::pair<int, ScriptLine>> lines, const QString &what);
     // All lines replaced (a load). With `asLoaded` the result counts as saved.
     void assign(ScriptLines lines, const QString &what = {}, bool asLoaded = false);
+
+    // A step of a recovered history made again, one undo step of its name:
+    // its changes as recorded (the lines must be those it expects).
+    void replayStep(const RecoveryStep &step);
 
     // A session: every change until endSession is one step named `what`.
     // Sessions nest; the outermost names the step. A session that changed

@@ -21,7 +21,15 @@ enum Tag : std::uint8_t {
     TagSongPath = 3,
     TagChangedAt = 4,
     TagProcessId = 5,
+    TagHistory = 6,
 };
+
+// Sizes in a history are checked against what is left before anything is
+// set aside: each line takes at least its length, each edit its first line
+// and two counts, each step its name's length and its edit count.
+constexpr std::uint64_t kMinLine = 4;
+constexpr std::uint64_t kMinEdit = 8 + 8 + 8;
+constexpr std::uint64_t kMinStep = 4 + 8;
 
 void putU32(std::string &out, std::uint32_t v)
 {
@@ -40,6 +48,33 @@ void putField(std::string &out, Tag tag, std::string_view bytes)
     out.push_back(static_cast<char>(tag));
     putU64(out, bytes.size());
     out.append(bytes);
+}
+
+template <class Lines> void putLines(std::string &out, const Lines &lines)
+{
+    putU64(out, lines.size());
+    for (const std::string_view line : lines) {
+        putU32(out, static_cast<std::uint32_t>(line.size()));
+        out.append(line);
+    }
+}
+
+std::string encodeHistory(const RecoveryState &state)
+{
+    std::string out;
+    putU64(out, state.stepsDone);
+    putU64(out, state.steps.size());
+    for (const RecoveryStep &step : state.steps) {
+        putU32(out, static_cast<std::uint32_t>(step.name.size()));
+        out.append(step.name);
+        putU64(out, step.edits.size());
+        for (const RecoveryEdit &edit : step.edits) {
+            putU64(out, edit.first);
+            putLines(out, edit.before);
+            putLines(out, edit.after);
+        }
+    }
+    return out;
 }
 
 std::string u64Bytes(std::uint64_t v)
@@ -121,6 +156,50 @@ bool readLines(std::string_view field, ScriptLines &lines)
     return true;
 }
 
+bool readLineList(Reader &r, std::vector<std::string> &lines)
+{
+    std::uint64_t count = 0;
+    if (!r.u64(count) || count > r.left() / kMinLine)
+        return false;
+    lines.reserve(static_cast<std::size_t>(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        std::uint32_t size = 0;
+        std::string_view line;
+        if (!r.u32(size) || !r.take(size, line))
+            return false;
+        lines.emplace_back(line);
+    }
+    return true;
+}
+
+bool readHistory(std::string_view field, RecoveryState &state)
+{
+    Reader r(field);
+    std::uint64_t done = 0, count = 0;
+    if (!r.u64(done) || !r.u64(count) || count > r.left() / kMinStep || done > count)
+        return false;
+    std::vector<RecoveryStep> steps(static_cast<std::size_t>(count));
+    for (RecoveryStep &step : steps) {
+        std::uint32_t nameSize = 0;
+        std::string_view name;
+        std::uint64_t edits = 0;
+        if (!r.u32(nameSize) || !r.take(nameSize, name) || !r.u64(edits) ||
+            edits > r.left() / kMinEdit)
+            return false;
+        step.name.assign(name);
+        step.edits.resize(static_cast<std::size_t>(edits));
+        for (RecoveryEdit &edit : step.edits) {
+            if (!r.u64(edit.first) || !readLineList(r, edit.before) || !readLineList(r, edit.after))
+                return false;
+        }
+    }
+    if (!r.atEnd())
+        return false;
+    state.steps = std::move(steps);
+    state.stepsDone = done;
+    return true;
+}
+
 bool readNumber(std::string_view field, std::int64_t &v)
 {
     Reader r(field);
@@ -171,6 +250,7 @@ std::string encodeRecovery(const RecoveryState &state)
     putField(body, TagScriptPath, state.scriptPath);
     putField(body, TagSongPath, state.songPath);
     putField(body, TagLines, lines);
+    putField(body, TagHistory, encodeHistory(state));
 
     std::string out;
     out.reserve(kHeaderSize + body.size() + kTrailerSize);
@@ -214,7 +294,7 @@ RecoveryReadStatus decodeRecovery(std::string_view bytes, RecoveryState &out)
         return RecoveryReadStatus::Damaged;
 
     RecoveryState read;
-    bool seen[6] = {};
+    bool seen[7] = {};
     Reader fields(body);
     while (!fields.atEnd()) {
         std::uint8_t tag = 0;
@@ -244,6 +324,9 @@ RecoveryReadStatus decodeRecovery(std::string_view bytes, RecoveryState &out)
         case TagProcessId:
             ok = readNumber(field, read.processId);
             break;
+        case TagHistory:
+            ok = readHistory(field, read);
+            break;
         default:
             // A field a later version added within this format: passed over.
             break;
@@ -256,6 +339,54 @@ RecoveryReadStatus decodeRecovery(std::string_view bytes, RecoveryState &out)
         return RecoveryReadStatus::Damaged;
     out = std::move(read);
     return RecoveryReadStatus::Ok;
+}
+
+bool applyStep(ScriptLines &lines, const RecoveryStep &step, bool forward)
+{
+    auto apply = [&lines](const RecoveryEdit &edit, const std::vector<std::string> &from,
+                          const std::vector<std::string> &to) {
+        if (edit.first > lines.size() || from.size() > lines.size() - edit.first)
+            return false;
+        const auto first = static_cast<std::size_t>(edit.first);
+        for (std::size_t i = 0; i < from.size(); ++i) {
+            if (lines[first + i] != from[i])
+                return false;
+        }
+        lines.erase(first, from.size());
+        lines.insert(first, to);
+        return true;
+    };
+    if (forward) {
+        for (const RecoveryEdit &edit : step.edits) {
+            if (!apply(edit, edit.before, edit.after))
+                return false;
+        }
+        return true;
+    }
+    for (auto edit = step.edits.rbegin(); edit != step.edits.rend(); ++edit) {
+        if (!apply(*edit, edit->after, edit->before))
+            return false;
+    }
+    return true;
+}
+
+bool linesBeforeHistory(const RecoveryState &state, ScriptLines &base)
+{
+    if (state.stepsDone > state.steps.size())
+        return false;
+    ScriptLines lines = state.lines;
+    for (auto i = static_cast<std::size_t>(state.stepsDone); i-- > 0;) {
+        if (!applyStep(lines, state.steps[i], false))
+            return false;
+    }
+    // The steps not done must fit too: they are offered for redo.
+    ScriptLines ahead = state.lines;
+    for (auto i = static_cast<std::size_t>(state.stepsDone); i < state.steps.size(); ++i) {
+        if (!applyStep(ahead, state.steps[i], true))
+            return false;
+    }
+    base = std::move(lines);
+    return true;
 }
 
 const char *messageFor(RecoveryReadStatus status)

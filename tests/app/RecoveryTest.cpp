@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QStatusBar>
 #include <QTest>
+#include <QUndoStack>
 
 using namespace velkan;
 using velkan::test::SeamedTest;
@@ -205,4 +206,42 @@ TEST_F(RecoveryTest, AMissingSongIsNamedAndTheLinesStillComeBack)
     frame->restoreWork(state);
     EXPECT_TRUE(document().list().lines() == kWork);
     EXPECT_TRUE(frame->statusBar()->currentMessage().contains(QStringLiteral("/nowhere/song.mid")));
+}
+
+TEST_F(RecoveryTest, TheUndoHistoryComesBackWithTheWork)
+{
+    MainFrame *other = new MainFrame;
+    ScriptDocument &before = other->view()->document();
+    before.assign(ScriptLines(kWork), QStringLiteral("歌詞読込"), true);
+    std::vector<std::vector<ScriptLine>> states{before.list().lines().toVector()};
+    before.insertLine(1, "@COLOR(32);", QStringLiteral("行の挿入"), 1);
+    states.push_back(before.list().lines().toVector());
+    before.replaceLine(0, "@WAIT(3,0);", QStringLiteral("行の上書き"), 0);
+    states.push_back(before.list().lines().toVector());
+    {
+        ScriptDocument::Session session(before, QStringLiteral("歌詞表示位置の設定"));
+        before.insertLine(0, "@LOCATE(5;20);", {}, 0);
+        before.removeLines(3, 2, {}, 0);
+    }
+    states.push_back(before.list().lines().toVector());
+    before.removeLines(0, 1, QStringLiteral("行の削除"), 0);
+    before.undo(); // one step left to redo
+    ASSERT_TRUE(other->recoveryJournal()->writeNow());
+    EXPECT_EQ(other->recoveryJournal()->history().size(), 4u);
+    delete other;
+
+    MessageBox::setNextAnswer(MessageBox::Restore);
+    offerLeftBehindWork(*frame, RecoveryJournal::stateFolder());
+    EXPECT_TRUE(document().list().lines() == states.back());
+    QUndoStack &stack = *document().undoStack();
+    EXPECT_EQ(stack.redoText(), QStringLiteral("行の削除"));
+    const QString names[] = {QStringLiteral("歌詞表示位置の設定"), QStringLiteral("行の上書き"),
+                             QStringLiteral("行の挿入")};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(stack.undoText(), names[i]);
+        document().undo();
+        EXPECT_TRUE(document().list().lines() == states[states.size() - 2 - i]) << "undo " << i;
+    }
+    EXPECT_EQ(stack.undoText(), QStringLiteral("作業の復元"));
+    EXPECT_TRUE(document().isModified());
 }

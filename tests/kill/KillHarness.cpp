@@ -20,6 +20,7 @@
 
 #include <QDateTime>
 #include <QTimer>
+#include <QUndoStack>
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
@@ -176,7 +177,17 @@ int recover(VelkanApp &app, const std::string &dumpPath)
         logLine("SHOWN " + text.replace(u'\n', u' ').toStdString());
     }
     logLine("SCRIPTPATH " + frame.view()->document().scriptPath().toStdString());
-    logLine(stateLine(frame.view()->document()));
+    ScriptDocument &document = frame.view()->document();
+    logLine(stateLine(document));
+    // The history came back too: each undo, back to the restore itself,
+    // shows a script the editor held before.
+    for (int i = 0; i < 6 && document.undoStack()->canUndo() &&
+                    document.undoStack()->undoText() != QStringLiteral("作業の復元");
+         ++i) {
+        logLine("UNDO " + document.undoStack()->undoText().toStdString());
+        document.undo();
+        logLine(stateLine(document));
+    }
     // Nothing of this run is to be offered again.
     frame.recoveryJournal()->discard();
     ::close(g_log);

@@ -131,6 +131,7 @@ enum class KillAt { Random, JournalWrite, Save };
 
 struct Outcome {
     bool restored = false;
+    int undone = 0; // steps of the restored history undone
     bool lost = false;
     std::string why;
 };
@@ -202,6 +203,7 @@ Outcome killAndRecover(unsigned seed, KillAt at)
     std::istringstream in(readBytes(dump));
     std::string line;
     std::optional<State> recovered;
+    std::vector<State> undone; // the script after each undo of the restored history
     bool offered = false;
     while (std::getline(in, line)) {
         if (line.starts_with("SHOWN "))
@@ -210,8 +212,12 @@ Outcome killAndRecover(unsigned seed, KillAt at)
             outcome.lost = true;
             outcome.why = "a recovery file was refused: " + line;
         }
-        if (line.starts_with("STATE"))
+        if (line.starts_with("STATE") && !recovered) {
             recovered = parseState(line);
+        } else if (line.starts_with("STATE")) {
+            if (auto state = parseState(line))
+                undone.push_back(std::move(*state));
+        }
     }
 
     // The states the script went through within the two seconds before the
@@ -244,6 +250,18 @@ Outcome killAndRecover(unsigned seed, KillAt at)
         outcome.why = "unsaved work was not offered back";
     }
 
+    // Each undo of the restored history goes back to a script the editor held.
+    for (const State &state : undone) {
+        bool held = false;
+        for (const State &before : edits.states)
+            held = held || before.lines == state.lines;
+        if (!held) {
+            outcome.lost = true;
+            outcome.why += " an undo of the restored history gave a script never held";
+        }
+    }
+    outcome.undone = static_cast<int>(undone.size());
+
     // The saved file: the last completed save's bytes or the next one's, whole.
     if (fs::exists(saved)) {
         const std::string bytes = readBytes(saved);
@@ -272,7 +290,7 @@ TEST(KillRecovery, WorkComesBackAfterAKillAtAnyMoment)
     const bool longRun = std::getenv("VELKAN_LONG_TESTS") != nullptr;
     const int kills = longRun ? 200 : 9;
     const KillAt moments[] = {KillAt::Random, KillAt::JournalWrite, KillAt::Save};
-    int restored = 0, losses = 0;
+    int restored = 0, losses = 0, undone = 0;
     std::map<KillAt, int> byMoment;
     for (int i = 0; i < kills; ++i) {
         const KillAt at = moments[i % 3];
@@ -280,14 +298,16 @@ TEST(KillRecovery, WorkComesBackAfterAKillAtAnyMoment)
         ++byMoment[at];
         restored += outcome.restored;
         losses += outcome.lost;
+        undone += outcome.undone;
         EXPECT_FALSE(outcome.lost) << "kill " << i << ": " << outcome.why;
     }
     std::printf("kills: %d (random %d, in a recovery write %d, in a save %d), "
-                "restored: %d, losses: %d\n",
+                "restored: %d (their histories undone %d steps), losses: %d\n",
                 kills, byMoment[KillAt::Random], byMoment[KillAt::JournalWrite],
-                byMoment[KillAt::Save], restored, losses);
+                byMoment[KillAt::Save], restored, undone, losses);
     // The runs must have had work to bring back, or they proved nothing.
     EXPECT_GT(restored, kills / 3);
+    EXPECT_GT(undone, restored) << "the restored work came back without its history";
 }
 
 } // namespace

@@ -125,3 +125,44 @@ TEST(RecoveryFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporaryFile)
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
     }
 }
+
+TEST(RecoveryFile, AHistoryLeadsBackToTheLinesBeforeIt)
+{
+    // "a", "b" -> insert "x" at 1 -> replace "b" by "B" -> remove "a"; the last undone.
+    RecoveryState state;
+    state.changedAtMs = 1;
+    state.steps = {
+        {"行の挿入", {{1, {}, {"x"}}}},
+        {"行の上書き", {{2, {"b"}, {"B"}}}},
+        {"行の削除", {{0, {"a"}, {}}}},
+    };
+    state.stepsDone = 2;
+    state.lines = ScriptLines({"a", "x", "B"});
+
+    RecoveryState read;
+    ASSERT_EQ(decodeRecovery(encodeRecovery(state), read), RecoveryReadStatus::Ok);
+    EXPECT_EQ(read.steps, state.steps);
+    EXPECT_EQ(read.stepsDone, 2u);
+    ScriptLines base;
+    ASSERT_TRUE(linesBeforeHistory(read, base));
+    EXPECT_TRUE((base == std::vector<ScriptLine>{"a", "b"}));
+
+    // A history that does not fit its lines is not used: a done step whose
+    // lines are not there, a step to redo that cannot be made, more done
+    // steps than steps.
+    const struct {
+        const char *what;
+        std::vector<ScriptLine> lines;
+        std::uint64_t done;
+    } misfits[] = {
+        {"done step's lines gone", {"a", "x", "C"}, 2},
+        {"redo step's lines gone", {"z", "x", "B"}, 2},
+        {"more done than there are", {"a", "x", "B"}, 4},
+    };
+    for (const auto &m : misfits) {
+        RecoveryState bad = state;
+        bad.lines = ScriptLines(m.lines);
+        bad.stepsDone = m.done;
+        EXPECT_FALSE(linesBeforeHistory(bad, base)) << m.what;
+    }
+}
