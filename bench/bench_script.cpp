@@ -6,6 +6,7 @@
 #include "form/ScriptListModel.h"
 #include "form/ScriptListView.h"
 #include "script/LineEnds.h"
+#include "script/RecoveryFile.h"
 #include "script/ScriptFile.h"
 
 #include <QApplication>
@@ -221,6 +222,29 @@ int main(int argc, char **argv)
                     median(bothMs), median(catSyncMs), median(bothMs) / median(catSyncMs));
         std::printf("  save %.0f ms; one write + fsync %.0f ms: %.1fx (target <= 3x)\n",
                     median(saveMs), median(rawMs), median(saveMs) / median(rawMs));
+    }
+
+    // The recovery copy kept while editing: the whole script encoded and
+    // written atomically (flushed), on the UI thread once a second of edits.
+    {
+        const LoadResult loaded = loadScriptFile(in);
+        for (const std::size_t count : {std::size_t(10000), loaded.lines.size()}) {
+            RecoveryState state;
+            for (std::size_t i = 0; i < count; ++i)
+                state.lines.push_back(loaded.lines[i]);
+            std::vector<double> encodeMs, writeMs;
+            for (int round = 0; round < 5; ++round) {
+                t = Clock::now();
+                const std::string bytes = encodeRecovery(state);
+                encodeMs.push_back(msSince(t));
+                t = Clock::now();
+                if (writeFileAtomically(dir + "/copy.recovery", bytes).status != SaveStatus::Ok)
+                    return 1;
+                writeMs.push_back(msSince(t));
+            }
+            std::printf("recovery copy of %zu lines: encode %.1f ms + write and flush %.1f ms\n",
+                        count, median(encodeMs), median(writeMs));
+        }
     }
 
     scanBench(text);

@@ -27,7 +27,7 @@ class RecoveryJournal : public QObject, private ScriptListObserver {
 public:
     // How long changes are gathered before they are written: while editing,
     // and while the song plays (taps come every second or two).
-    static constexpr int kGatherMs = 1500;
+    static constexpr int kGatherMs = 1000;
     static constexpr int kPlayingGatherMs = 30000;
     // After a failed write.
     static constexpr int kRetryMs = 10000;
