@@ -63,6 +63,8 @@ MessageBox::Answer MessageBox::askRestore(QWidget *parent, const QString &detail
     QMessageBox box(QMessageBox::Question, QStringLiteral("Velkan"), text, QMessageBox::NoButton,
                     parent);
     box.setInformativeText(details);
+    // Room for a path on one line.
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 26em; }"));
     auto *restore = box.addButton(QStringLiteral("復元(&R)"), QMessageBox::AcceptRole);
     auto *discard = box.addButton(QStringLiteral("破棄(&D)"), QMessageBox::DestructiveRole);
     auto *later = box.addButton(QStringLiteral("後で(&L)"), QMessageBox::RejectRole);

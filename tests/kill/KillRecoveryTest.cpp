@@ -233,6 +233,16 @@ Outcome killAndRecover(unsigned seed, KillAt at)
     for (const State *state : window)
         savedInWindow = savedInWindow || !state->modified;
 
+    // A kill just after a save wrote the file and before the log said so:
+    // nothing is offered, and the saved file holds the work.
+    auto savedHoldsTheLast = [&] {
+        if (window.empty() || !fs::exists(saved))
+            return false;
+        std::string bytes;
+        for (const std::string &held : window.back()->lines)
+            bytes += held + "\r\n";
+        return readBytes(saved) == bytes;
+    };
     if (offered && recovered) {
         outcome.restored = true;
         bool matches = false;
@@ -245,7 +255,7 @@ Outcome killAndRecover(unsigned seed, KillAt at)
             outcome.lost = true;
             outcome.why = "the restored script is not marked changed";
         }
-    } else if (!window.empty() && !savedInWindow) {
+    } else if (!window.empty() && !savedInWindow && !savedHoldsTheLast()) {
         outcome.lost = true;
         outcome.why = "unsaved work was not offered back";
     }
@@ -281,6 +291,13 @@ Outcome killAndRecover(unsigned seed, KillAt at)
             outcome.lost = true;
             outcome.why += " a recovery file is still offered after the restore";
         }
+    }
+    if (outcome.lost) {
+        // Kept for a look: the editor's log, the saved file, the state folder.
+        const std::string kept = "/tmp/velkan-kill-loss-" + std::to_string(seed);
+        fs::remove_all(kept);
+        fs::copy(dir.path(), kept, fs::copy_options::recursive);
+        outcome.why += " (kept in " + kept + ")";
     }
     return outcome;
 }
