@@ -2,7 +2,7 @@
 # Installs what is missing, builds Velkan and runs the whole test suite.
 #   ./test.sh          the normal suite (it also replays the fuzz corpora)
 #   ./test.sh --asan   the whole suite under AddressSanitizer + UBSan (build-asan)
-#   ./test.sh --tsan   the timer, playback, reading and stress tests under ThreadSanitizer (build-tsan)
+#   ./test.sh --tsan   the timer, playback, reading, recovery and stress tests under ThreadSanitizer (build-tsan)
 #   ./test.sh --long   the normal suite with its long runs (200 kills of the editor instead of 9)
 # Suppressions for third-party code only: tests/lsan.supp, tests/tsan.supp.
 set -euo pipefail
@@ -41,6 +41,6 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-suppressions=$here/tests/tsan.supp:second_deadlock_stack=1:halt_on_error=1}
 ctest_args=(--test-dir "$dir" --output-on-failure -j"$(nproc)")
 if [[ "$mode" == tsan ]]; then
-  ctest_args+=(-R 'Timer|Playback|Sequencer|BeatClock|Stress|ScriptReading')
+  ctest_args+=(-R 'Timer|Playback|Sequencer|BeatClock|Stress|ScriptReading|Recovery')
 fi
 ctest "${ctest_args[@]}"

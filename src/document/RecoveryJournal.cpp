@@ -10,8 +10,12 @@
 #include <QRandomGenerator>
 #include <QUndoStack>
 #include <algorithm>
+#include <condition_variable>
 #include <fcntl.h>
+#include <functional>
+#include <mutex>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -47,11 +51,110 @@ int takeLock(const QString &path)
 
 } // namespace
 
+// Writes and removes the recovery file on a thread of its own, one job at a
+// time; a job handed over while another waits takes its place (only the
+// newest copy matters). Jobs and their outcome change hands under one mutex.
+class RecoveryJournal::Writer {
+public:
+    struct Job {
+        enum Kind { Write, Remove } kind = Write;
+        std::string path;
+        RecoveryState state;
+    };
+    struct Outcome {
+        std::uint64_t number = 0;
+        Job::Kind kind = Job::Write;
+        SaveResult result;
+    };
+
+    explicit Writer(std::function<void()> done)
+        : m_done(std::move(done)), m_thread([this] { run(); })
+    {
+    }
+    // Whatever was handed over is done first.
+    ~Writer()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    // Returns the job's number.
+    std::uint64_t post(Job job)
+    {
+        std::uint64_t number = 0;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_job = std::move(job);
+            number = m_jobNumber = ++m_lastNumber;
+        }
+        m_wake.notify_all();
+        return number;
+    }
+    void waitIdle()
+    {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [this] { return !m_job && !m_busy; });
+    }
+    std::optional<Outcome> takeOutcome()
+    {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_outcome, std::nullopt);
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_job || m_stopping; });
+            if (!m_job)
+                return;
+            Job job = std::move(*m_job);
+            m_job.reset();
+            Outcome outcome{m_jobNumber, job.kind, {}};
+            m_busy = true;
+            lock.unlock();
+            if (job.kind == Job::Write)
+                outcome.result = writeFileAtomically(job.path, encodeRecovery(job.state));
+            else
+                FileSystem::current().remove(job.path);
+            job = {};
+            lock.lock();
+            m_busy = false;
+            m_outcome = outcome;
+            m_wake.notify_all();
+            lock.unlock();
+            m_done();
+            lock.lock();
+        }
+    }
+
+    std::function<void()> m_done;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::optional<Job> m_job;
+    std::optional<Outcome> m_outcome;
+    std::uint64_t m_lastNumber = 0;
+    std::uint64_t m_jobNumber = 0;
+    bool m_busy = false;
+    bool m_stopping = false;
+    std::thread m_thread; // last: it starts once everything else is in place
+};
+
 RecoveryJournal::RecoveryJournal(ScriptDocument &document, QObject *parent)
     : QObject(parent), m_document(document), m_folder(stateFolder())
 {
+    // The thread only tells this object that there is something to collect;
+    // what it did is read under its mutex.
+    m_writer = std::make_unique<Writer>([this] {
+        QMetaObject::invokeMethod(this, &RecoveryJournal::collect, Qt::QueuedConnection);
+    });
     m_gather.setSingleShot(true);
-    connect(&m_gather, &QTimer::timeout, this, [this] { writeNow(); });
+    connect(&m_gather, &QTimer::timeout, this, [this] { write(false); });
     connect(&m_document, &ScriptDocument::modifiedChanged, this, &RecoveryJournal::modifiedChanged);
     m_shadow = m_document.list().lines();
     m_index = m_base = m_document.undoStack()->index();
@@ -69,11 +172,13 @@ RecoveryJournal::RecoveryJournal(ScriptDocument &document, QObject *parent)
 RecoveryJournal::~RecoveryJournal()
 {
     m_document.list().removeObserver(this);
+    // A copy on its way is finished first.
+    m_writer.reset();
     // The file stays when the work was not saved or given up: the program is
     // going without a clean exit, and the next start offers it.
     if (m_lockFd >= 0)
         ::close(m_lockFd);
-    if (!m_fileWritten)
+    if (!m_copyMayExist)
         QFile::remove(lockPathOf(m_path));
 }
 
@@ -268,51 +373,74 @@ bool RecoveryJournal::ensureLock()
 
 bool RecoveryJournal::writeNow()
 {
+    return write(true);
+}
+
+bool RecoveryJournal::write(bool wait)
+{
     m_gather.stop();
     if (!m_document.isModified())
         return false;
-    QString failure;
     if (!ensureLock()) {
-        failure = QStringLiteral("フォルダー %1 を作れないか、書き込めません").arg(m_folder);
-    } else {
-        RecoveryState state;
-        state.lines = m_document.list().lines();
-        state.scriptPath = fileName(m_document.scriptPath());
-        state.songPath = fileName(m_songPath);
-        state.changedAtMs = m_changedAtMs ? m_changedAtMs : QDateTime::currentMSecsSinceEpoch();
-        state.processId = QCoreApplication::applicationPid();
-        // Changes outside any step (a dialog still open) are in the lines
-        // but not in the history: it is kept only when it leads to them.
-        if (m_pending.empty() && !m_pendingReset) {
-            state.steps = m_steps;
-            state.stepsDone = historyDone();
+        m_failing = true;
+        emit problem(
+            QStringLiteral("復元用の控えを保存できませんでした (%1)。編集はそのまま続けられます。")
+                .arg(QStringLiteral("フォルダー %1 を作れないか、書き込めません").arg(m_folder)));
+        m_gather.start(kRetryMs);
+        return false;
+    }
+    Writer::Job job;
+    job.path = fileName(m_path);
+    // A copy of the lines shares their loaded blocks: cheap even for a long script.
+    job.state.lines = m_document.list().lines();
+    job.state.scriptPath = fileName(m_document.scriptPath());
+    job.state.songPath = fileName(m_songPath);
+    job.state.changedAtMs = m_changedAtMs ? m_changedAtMs : QDateTime::currentMSecsSinceEpoch();
+    job.state.processId = QCoreApplication::applicationPid();
+    // Changes outside any step (a dialog still open) are in the lines
+    // but not in the history: it is kept only when it leads to them.
+    if (m_pending.empty() && !m_pendingReset) {
+        job.state.steps = m_steps;
+        job.state.stepsDone = historyDone();
+    }
+    m_copyMayExist = true;
+    m_writer->post(std::move(job));
+    if (!wait)
+        return true;
+    m_writer->waitIdle();
+    collect();
+    return !m_failing;
+}
+
+void RecoveryJournal::collect()
+{
+    const std::optional<Writer::Outcome> outcome = m_writer->takeOutcome();
+    // A write the author's save or exit has since taken back says nothing.
+    if (!outcome || outcome->kind != Writer::Job::Write || outcome->number < m_removedAt)
+        return;
+    if (outcome->result.status == SaveStatus::Ok) {
+        if (m_failing) {
+            m_failing = false;
+            emit problem({});
         }
-        const SaveResult result = writeFileAtomically(fileName(m_path), encodeRecovery(state));
-        if (result.status == SaveStatus::Ok) {
-            m_fileWritten = true;
-            if (m_failing) {
-                m_failing = false;
-                emit problem({});
-            }
-            emit written();
-            return true;
-        }
-        failure = QString::fromStdString(saveFailureReason(result));
+        emit written();
+        return;
     }
     m_failing = true;
     emit problem(
         QStringLiteral("復元用の控えを保存できませんでした (%1)。編集はそのまま続けられます。")
-            .arg(failure));
-    m_gather.start(kRetryMs);
-    return false;
+            .arg(QString::fromStdString(saveFailureReason(outcome->result))));
+    if (!m_gather.isActive())
+        m_gather.start(kRetryMs);
 }
 
 void RecoveryJournal::discard()
 {
     m_gather.stop();
-    if (m_fileWritten)
-        FileSystem::current().remove(fileName(m_path));
-    m_fileWritten = false;
+    if (m_copyMayExist) {
+        m_removedAt = m_writer->post({Writer::Job::Remove, fileName(m_path), {}});
+        m_copyMayExist = false;
+    }
     if (m_failing) {
         m_failing = false;
         emit problem({});

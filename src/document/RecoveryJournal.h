@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -15,7 +16,8 @@ class ScriptDocument;
 
 // Keeps a copy of unsaved work where it survives the program: after a change
 // of the script (gathered for a moment) the lines, the script's and the song's
-// paths go to this instance's recovery file, written whole or not at all. A
+// paths go to this instance's recovery file, written whole or not at all, on
+// a thread of its own so that a long script never holds up the editing. A
 // save, or going back to the saved lines, removes the file; so does a clean
 // exit (discard()). A file that cannot be written never stops the editing:
 // problem() says so and the next attempt comes later.
@@ -48,8 +50,8 @@ public:
     // While playing, changes are gathered longer.
     void setPlaying(bool playing);
 
-    // Writes the unsaved work now (nothing when the script is saved). True
-    // when the file holds it.
+    // Writes the unsaved work now and waits for it (nothing when the script
+    // is saved). True when the file holds it.
     bool writeNow();
     // A write is planned (gathering, or again after a failure).
     bool writePending() const { return m_gather.isActive(); }
@@ -104,13 +106,21 @@ private:
     void reset() override;
     void changed(int first, int last) override;
     void changed();
+    // Hands the work to the writing thread; with `wait`, until it is written.
+    bool write(bool wait);
+    // Takes in what the writing thread did (on this object's thread).
+    void collect();
     void stackMoved(int index);
     void restartHistory(int index);
     void trimHistory();
     void modifiedChanged(bool modified);
     bool ensureLock();
 
+    class Writer;
     ScriptDocument &m_document;
+    std::unique_ptr<Writer> m_writer;
+    std::uint64_t m_removedAt = 0; // the writer's job number of the last removal
+    bool m_copyMayExist = false;   // a write was handed over since the last removal
     ScriptLines m_shadow;
     std::vector<RecoveryEdit> m_pending;  // changes not yet part of a step
     bool m_pendingReset = false;          // among them, all lines replaced
@@ -127,7 +137,6 @@ private:
     qint64 m_changedAtMs = 0;
     bool m_playing = false;
     bool m_failing = false;
-    bool m_fileWritten = false;
 };
 
 } // namespace velkan
