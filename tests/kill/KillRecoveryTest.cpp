@@ -15,6 +15,7 @@
 #include <optional>
 #include <random>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -114,6 +115,8 @@ pid_t start(const std::vector<std::string> &args, const std::string &stateHome)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // The editor goes with the test, however the test ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         ::setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         ::setenv("VELKAN_AUDIO_DRIVER", "file", 1);
