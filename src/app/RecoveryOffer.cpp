@@ -51,6 +51,7 @@ void refuse(MainFrame &frame, const RecoveryJournal::LeftBehind &file, RecoveryR
 
 void offerLeftBehindWork(MainFrame &frame, const QString &folder)
 {
+    RecoveryJournal::tidy(folder);
     for (RecoveryJournal::LeftBehind &file : RecoveryJournal::findLeftBehind(folder)) {
         RecoveryState state;
         const RecoveryReadStatus status = file.read(state);

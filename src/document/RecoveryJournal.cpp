@@ -490,6 +490,30 @@ std::optional<RecoveryJournal::LeftBehind> RecoveryJournal::claim(const QString 
     return LeftBehind(path, fd);
 }
 
+void RecoveryJournal::tidy(const QString &folder, int staleSeconds)
+{
+    const QDir dir(folder);
+    const QDateTime stale = QDateTime::currentDateTime().addSecs(-staleSeconds);
+    for (const QFileInfo &temp :
+         dir.entryInfoList({QStringLiteral(".velkan-save-*")}, QDir::Files | QDir::Hidden)) {
+        if (temp.lastModified() < stale)
+            QFile::remove(temp.absoluteFilePath());
+    }
+    const QString lockSuffix = kSuffix + QStringLiteral(".lock");
+    for (const QFileInfo &lock :
+         dir.entryInfoList({QStringLiteral("*") + lockSuffix}, QDir::Files | QDir::Hidden)) {
+        const QString copy = lock.absoluteFilePath().chopped(5);
+        if (QFileInfo::exists(copy))
+            continue;
+        // Only a lock no instance holds goes; it is removed while held here.
+        const int fd = takeLock(lock.absoluteFilePath());
+        if (fd >= 0) {
+            QFile::remove(lock.absoluteFilePath());
+            ::close(fd);
+        }
+    }
+}
+
 std::vector<RecoveryJournal::LeftBehind> RecoveryJournal::findLeftBehind(const QString &folder)
 {
     struct Found {

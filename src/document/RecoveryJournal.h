@@ -83,6 +83,10 @@ public:
     };
     // One file by its path, when no running instance holds it.
     static std::optional<LeftBehind> claim(const QString &path);
+    // Clears what stopped instances leave beside their files: a lock with
+    // no file and no instance holding it, and a temporary file of a write
+    // cut short (one older than `staleSeconds`; a write takes far less).
+    static void tidy(const QString &folder = stateFolder(), int staleSeconds = 600);
     // The files in `folder` whose instance is gone, oldest change first.
     static std::vector<LeftBehind> findLeftBehind(const QString &folder = stateFolder());
 

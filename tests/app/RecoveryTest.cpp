@@ -6,6 +6,7 @@
 #include "form/VelkanView.h"
 #include "script/FileSystem.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -244,4 +245,35 @@ TEST_F(RecoveryTest, TheUndoHistoryComesBackWithTheWork)
     }
     EXPECT_EQ(stack.undoText(), QStringLiteral("作業の復元"));
     EXPECT_TRUE(document().isModified());
+}
+
+TEST_F(RecoveryTest, StartUpClearsWhatStoppedInstancesLeftAndNothingInUse)
+{
+    const QString folder = RecoveryJournal::stateFolder();
+    QDir().mkpath(folder);
+    auto touch = [&](const QString &name, int ageSeconds) {
+        const QString path = folder + u'/' + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                         QFileDevice::FileModificationTime);
+        return path;
+    };
+    const QString oldTemp = touch(QStringLiteral(".velkan-save-old"), 3600);
+    const QString newTemp = touch(QStringLiteral(".velkan-save-new"), 5);
+    const QString orphanLock = touch(QStringLiteral("velkan-1-00000000.recovery.lock"), 3600);
+    // A running instance's lock and copy, and work left behind with its lock.
+    document().insertLine(0, "@COLOR(32);", QStringLiteral("行の挿入"), 0);
+    ASSERT_TRUE(journal().writeNow());
+    const QString left = leaveWork(kWork);
+
+    MessageBox::setNextAnswer(MessageBox::Later);
+    offerLeftBehindWork(*frame, folder);
+    EXPECT_FALSE(QFile::exists(oldTemp));
+    EXPECT_TRUE(QFile::exists(newTemp)) << "a write may still be going on";
+    EXPECT_FALSE(QFile::exists(orphanLock));
+    EXPECT_TRUE(QFile::exists(journal().filePath() + QStringLiteral(".lock")));
+    EXPECT_TRUE(QFile::exists(journal().filePath()));
+    EXPECT_TRUE(QFile::exists(left));
+    EXPECT_TRUE(QFile::exists(left + QStringLiteral(".lock")));
 }
