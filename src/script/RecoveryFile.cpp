@@ -1,7 +1,6 @@
 #include "script/RecoveryFile.h"
 
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <optional>
 
@@ -31,16 +30,21 @@ constexpr std::uint64_t kMinLine = 4;
 constexpr std::uint64_t kMinEdit = 8 + 8 + 8;
 constexpr std::uint64_t kMinStep = 4 + 8;
 
+// Little-endian, in the width of the type.
+template <class T> void putNumber(std::string &out, T v)
+{
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
 void putU32(std::string &out, std::uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    putNumber(out, v);
 }
 
 void putU64(std::string &out, std::uint64_t v)
 {
-    for (int i = 0; i < 8; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    putNumber(out, v);
 }
 
 void putField(std::string &out, Tag tag, std::string_view bytes)
@@ -89,26 +93,8 @@ class Reader {
 public:
     explicit Reader(std::string_view bytes) : m_bytes(bytes) {}
 
-    bool u32(std::uint32_t &v)
-    {
-        if (m_bytes.size() < 4)
-            return false;
-        v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= std::uint32_t(static_cast<unsigned char>(m_bytes[i])) << (8 * i);
-        m_bytes.remove_prefix(4);
-        return true;
-    }
-    bool u64(std::uint64_t &v)
-    {
-        if (m_bytes.size() < 8)
-            return false;
-        v = 0;
-        for (int i = 0; i < 8; ++i)
-            v |= std::uint64_t(static_cast<unsigned char>(m_bytes[i])) << (8 * i);
-        m_bytes.remove_prefix(8);
-        return true;
-    }
+    bool u32(std::uint32_t &v) { return number(v); }
+    bool u64(std::uint64_t &v) { return number(v); }
     bool u8(std::uint8_t &v)
     {
         if (m_bytes.empty())
@@ -129,6 +115,17 @@ public:
     std::size_t left() const { return m_bytes.size(); }
 
 private:
+    template <class T> bool number(T &v)
+    {
+        if (m_bytes.size() < sizeof(T))
+            return false;
+        v = 0;
+        for (std::size_t i = 0; i < sizeof(T); ++i)
+            v |= T(static_cast<unsigned char>(m_bytes[i])) << (8 * i);
+        m_bytes.remove_prefix(sizeof(T));
+        return true;
+    }
+
     std::string_view m_bytes;
 };
 
@@ -404,45 +401,6 @@ const char *messageFor(RecoveryReadStatus status)
         return "復元ファイルが壊れているため、読み込めません。";
     }
     return "";
-}
-
-SaveResult writeFileAtomically(const std::string &path, std::string_view bytes,
-                               const FileSystem &fs)
-{
-    using Step = SaveResult::Step;
-    const auto slash = path.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    std::string temp;
-    errno = 0;
-    const int fd = fs.createTemp(folder, temp);
-    if (fd < 0)
-        return {SaveStatus::CannotOpen, Step::CreateTemp, errno, false};
-    Step step = Step::None;
-    int error = 0;
-    errno = 0;
-    if (!fs.write(fd, bytes))
-        step = Step::Write;
-    else if (!fs.sync(fd))
-        step = Step::Sync;
-    if (step != Step::None)
-        error = errno;
-    errno = 0;
-    if (!fs.close(fd) && step == Step::None) {
-        step = Step::Close;
-        error = errno;
-    }
-    errno = 0;
-    if (step == Step::None && !fs.rename(temp, path)) {
-        step = Step::Rename;
-        error = errno;
-    }
-    if (step != Step::None) {
-        fs.remove(temp);
-        return {SaveStatus::WriteFailed, step, error, false};
-    }
-    fs.syncFolder(folder);
-    return {};
 }
 
 } // namespace velkan

@@ -75,12 +75,6 @@ RecoveryReadStatus decodeRecovery(std::string_view bytes, RecoveryState &out);
 // Why a recovery file was refused, in the program's language (UTF-8).
 const char *messageFor(RecoveryReadStatus status);
 
-// Writes the bytes so that `path` holds either its old content or the new one
-// whole: a temporary file beside it, flushed, renamed over it, the folder
-// flushed. A failure leaves the old file and no temporary file.
-SaveResult writeFileAtomically(const std::string &path, std::string_view bytes,
-                               const FileSystem &fs = FileSystem::current());
-
 // CRC-32 (the polynomial of zip and PNG).
 std::uint32_t crc32(std::string_view bytes);
 

@@ -123,6 +123,49 @@ SaveResult failed(SaveStatus status, SaveResult::Step step, int error, bool inPl
     return {status, step, error, inPlace};
 }
 
+// The folder a file is in, as a path to hand to the file system.
+std::string folderOf(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+// The rest of a replacement once the temporary file is made: its content
+// written, flushed and closed, the file renamed over the target and the
+// folder flushed. Any failure removes the temporary file and leaves the
+// target as it was.
+template <class Write>
+SaveResult finishReplacement(int fd, const std::string &temp, const std::string &target,
+                             const std::string &folder, const FileSystem &fs, Write write)
+{
+    using Step = SaveResult::Step;
+    Step step = Step::None;
+    int error = 0;
+    errno = 0;
+    if (!write())
+        step = Step::Write;
+    else if (!fs.sync(fd))
+        step = Step::Sync;
+    if (step != Step::None)
+        error = errno;
+    errno = 0;
+    if (!fs.close(fd) && step == Step::None) {
+        step = Step::Close;
+        error = errno;
+    }
+    errno = 0;
+    if (step == Step::None && !fs.rename(temp, target)) {
+        step = Step::Rename;
+        error = errno;
+    }
+    if (step != Step::None) {
+        fs.remove(temp);
+        return failed(SaveStatus::WriteFailed, step, error);
+    }
+    fs.syncFolder(folder);
+    return {};
+}
+
 // Writes the lines over the existing file itself.
 SaveResult saveInPlace(const std::string &target, bool regular, const ScriptLines &lines,
                        const FileSystem &fs)
@@ -169,9 +212,7 @@ SaveResult saveScript(const std::string &path, const ScriptLines &lines, const F
     if (info.exists && (!info.regular || info.links > 1 || info.ownAttributes))
         return saveInPlace(target, info.regular, lines, fs);
 
-    const auto slash = target.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string folder = folderOf(target);
     std::string temp;
     errno = 0;
     const int fd = fs.createTemp(folder, temp);
@@ -189,33 +230,21 @@ SaveResult saveScript(const std::string &path, const ScriptLines &lines, const F
         fs.remove(temp);
         return saveInPlace(target, true, lines, fs);
     }
-    Step step = Step::None;
-    int error = 0;
+    return finishReplacement(fd, temp, target, folder, fs, [&] {
+        return writeScriptLines(fd, lines, fs) && fs.setPermissions(fd, fs.permissionsOf(target));
+    });
+}
+
+SaveResult writeFileAtomically(const std::string &path, std::string_view bytes,
+                               const FileSystem &fs)
+{
+    const std::string folder = folderOf(path);
+    std::string temp;
     errno = 0;
-    if (!writeScriptLines(fd, lines, fs))
-        step = Step::Write;
-    else if (!fs.setPermissions(fd, fs.permissionsOf(target)))
-        step = Step::Write;
-    else if (!fs.sync(fd))
-        step = Step::Sync;
-    if (step != Step::None)
-        error = errno;
-    errno = 0;
-    if (!fs.close(fd) && step == Step::None) {
-        step = Step::Close;
-        error = errno;
-    }
-    errno = 0;
-    if (step == Step::None && !fs.rename(temp, target)) {
-        step = Step::Rename;
-        error = errno;
-    }
-    if (step != Step::None) {
-        fs.remove(temp);
-        return failed(SaveStatus::WriteFailed, step, error);
-    }
-    fs.syncFolder(folder);
-    return {};
+    const int fd = fs.createTemp(folder, temp);
+    if (fd < 0)
+        return failed(SaveStatus::CannotOpen, SaveResult::Step::CreateTemp, errno);
+    return finishReplacement(fd, temp, path, folder, fs, [&] { return fs.write(fd, bytes); });
 }
 
 SaveStatus saveScriptFile(const std::string &path, const ScriptLines &lines, const FileSystem &fs)

@@ -74,6 +74,11 @@ struct SaveResult {
 // and a file in a folder that takes no new files.
 SaveResult saveScript(const std::string &path, const ScriptLines &lines,
                       const FileSystem &fs = FileSystem::current());
+// Writes the bytes so that `path` holds either its old content or the new one
+// whole: a temporary file beside it, flushed, renamed over it, the folder
+// flushed. A failure leaves the old file and no temporary file.
+SaveResult writeFileAtomically(const std::string &path, std::string_view bytes,
+                               const FileSystem &fs = FileSystem::current());
 // The same, reporting the status only.
 SaveStatus saveScriptFile(const std::string &path, const ScriptLines &lines,
                           const FileSystem &fs = FileSystem::current());
