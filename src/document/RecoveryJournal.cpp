@@ -39,7 +39,7 @@ QString lockPathOf(const QString &path)
 // cannot be made. The lock goes with the descriptor, and with the process.
 int takeLock(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(fileName(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return -1;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -60,6 +60,7 @@ public:
         enum Kind { Write, Remove } kind = Write;
         std::string path;
         RecoveryState state;
+        std::uint64_t number = 0; // set when handed over
     };
     struct Outcome {
         std::uint64_t number = 0;
@@ -88,8 +89,8 @@ public:
         std::uint64_t number = 0;
         {
             const std::lock_guard lock(m_mutex);
+            number = job.number = ++m_lastNumber;
             m_job = std::move(job);
-            number = m_jobNumber = ++m_lastNumber;
         }
         m_wake.notify_all();
         return number;
@@ -115,7 +116,7 @@ private:
                 return;
             Job job = std::move(*m_job);
             m_job.reset();
-            Outcome outcome{m_jobNumber, job.kind, {}};
+            Outcome outcome{job.number, job.kind, {}};
             m_busy = true;
             lock.unlock();
             if (job.kind == Job::Write)
@@ -139,7 +140,6 @@ private:
     std::optional<Job> m_job;
     std::optional<Outcome> m_outcome;
     std::uint64_t m_lastNumber = 0;
-    std::uint64_t m_jobNumber = 0;
     bool m_busy = false;
     bool m_stopping = false;
     std::thread m_thread; // last: it starts once everything else is in place
