@@ -19,7 +19,10 @@ namespace velkan {
 // next beat's start on the song's timeline). A late wake-up or a slow tick
 // does not push the following ones back, so the clock keeps step with the
 // music over a whole song. When the thread falls behind it fires the missed
-// ticks back to back rather than dropping them.
+// ticks back to back rather than dropping them. On the steady clock the wait
+// for a deadline ends a little before it and yields the rest away, so a tick
+// enters within some microseconds of its deadline rather than the tenth of a
+// millisecond or more a sleeping thread takes to be woken.
 //
 // Threads: start(), stop() and the destructor are for the controlling (UI)
 // thread. setPeriod(), requestStop(), isRunning(), generation() and periodUs()
