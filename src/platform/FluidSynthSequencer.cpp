@@ -272,6 +272,8 @@ int FluidSynthSequencer::onTick(void *self, int tick)
         fluid_player_set_tempo(sequencer->m_player, FLUID_PLAYER_TEMPO_INTERNAL, speed);
         sequencer->m_speedTick = tick;
     }
+    if (sequencer->m_blockObserver)
+        sequencer->m_blockObserver(sequencer->toSixteenths(tick));
     ++sequencer->m_callbacks;
     return FLUID_OK;
 }

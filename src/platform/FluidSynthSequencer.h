@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -81,6 +82,13 @@ public:
     // True between play() and stop() until the player reaches the song's end.
     bool isPlaying();
 
+    // For measuring a clock against the music without polling: called on the
+    // audio thread at every block of samples the player counts, with where
+    // the song then stands, just before that block's events sound. Set or
+    // cleared only while not playing; it must return at once.
+    using BlockObserver = std::function<void(std::int32_t sixteenths)>;
+    void observeBlocks(BlockObserver observer) { m_blockObserver = std::move(observer); }
+
     // The SoundFont open() would load; empty when there is none.
     static std::string findSoundFont();
     // The audio.driver the synth is made with; empty for FluidSynth's default.
@@ -131,6 +139,7 @@ private:
     // A speed for the next block to set (0: none), and the tick it set it on.
     std::atomic<double> m_pendingSpeed{0.0};
     std::atomic<std::int64_t> m_speedTick{-1};
+    BlockObserver m_blockObserver;
 };
 
 } // namespace velkan

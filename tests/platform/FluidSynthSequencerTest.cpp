@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 using velkan::FluidSynthSequencer;
@@ -354,4 +357,31 @@ TEST_F(FluidSynthSequencerTest, ASpeedChangeInPlaySaysWhereTheSongTookItUp)
         EXPECT_GE(*place, before * kSixteenth);
         EXPECT_LT(*place, (after + 1) * kSixteenth);
     }
+}
+
+// The blocks are told in the song's own sixteenths, in order, from where play
+// started to where the position stands when it stops.
+TEST_F(FluidSynthSequencerTest, BlocksAreToldInTheSongsSixteenthsAsTheyPlay)
+{
+    FluidSynthSequencer seq;
+    ASSERT_TRUE(seq.open(write("song.mid", makeSong(64, 125000))).ok);
+    std::mutex mutex;
+    std::vector<std::int32_t> told;
+    seq.observeBlocks([&](std::int32_t sixteenths) {
+        std::lock_guard lock(mutex);
+        told.push_back(sixteenths);
+    });
+    ASSERT_TRUE(seq.playFrom(40).ok);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(seq.stop().ok);
+    const std::int32_t stoppedAt = position(seq);
+
+    std::lock_guard lock(mutex);
+    // 300 ms of 1.45 ms blocks, give or take the start.
+    ASSERT_GT(told.size(), 100u);
+    EXPECT_GE(told.front(), 40);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_NEAR(told.back(), stoppedAt, 1);
+    // 32 sixteenths a second: about 9 in the 300 ms.
+    EXPECT_NEAR(told.back() - told.front(), 9, 3);
 }
