@@ -2,13 +2,16 @@
 // (file driver unless VELKAN_AUDIO_DRIVER says otherwise) while the beat clock
 // runs on the song's timeline and its timer wakes at every beat's start, as
 // the editor runs them. For each beat, the moment the clock enters it is
-// compared with the moment the player begins the block of samples that plays
-// it (the player tells each block's position as it counts it). The constant
+// compared with the moment the block of samples that plays it sounds: the
+// player tells each block's position as it counts it, and the blocks are
+// placed on the even pace the device keeps (the file driver renders them on
+// a millisecond timer of its own, up to a millisecond or more off that pace;
+// the worst beat against those render moments is shown beside). The constant
 // start offset (the sequencer's start-up) is reported on its own; the target
 // is every beat within 2 ms of that offset, to the end of the song. How late
-// the timer entered any beat after its deadline is shown beside: the rest of
-// a beat's distance is the player's, whose blocks fall 1.45 ms apart and
-// whose clock counts whole milliseconds.
+// the timer entered any beat after its deadline is shown too: the rest of a
+// beat's distance is the player's, whose blocks fall 1.45 ms apart and whose
+// clock counts whole milliseconds.
 //
 // Then a simulated tap sweep: taps 1 to 20 ms either side of every beat edge
 // of each song, through the stamp function the editor uses. Target: no tap
@@ -197,6 +200,9 @@ struct Result {
     double offsetMs = 0, worstMs = 0, meanMs = 0, rawMin = 0, rawMax = 0;
     // The latest the timer entered a beat after the deadline it was given.
     double timerLateMs = 0;
+    // The worst beat against the moments the blocks were rendered rather
+    // than where they sound; the player's block as the device paced it.
+    double renderWorstMs = 0, msPerBlock = 0;
     // Each stretch at one speed: its speed, its worst beat from the offset and
     // its median beat's (a jump at a change moves the whole stretch).
     struct Stretch {
@@ -204,6 +210,57 @@ struct Result {
     };
     std::vector<Stretch> stretches;
 };
+
+// The first beat of each stretch at one speed, its speed, and whether the
+// clock turned to it where the player said it did.
+struct StretchStart {
+    std::size_t beat;
+    double speed;
+    bool atPlace;
+};
+
+// Each beat's distance of the clock from the music (diffs[n - 1] for beat n)
+// against the start offset.
+void score(const std::vector<double> &diffs, const std::vector<StretchStart> &stretchStarts,
+           Result &result)
+{
+    const std::size_t compared = diffs.size();
+    // The start offset is a shift in time of the clock against the player
+    // (its start-up). A clock that turns where the player did keeps it as it
+    // is; one turned at the same moment as the player keeps its share of the
+    // song instead, which lasts longer or shorter at the new speed. Each
+    // stretch is held to it, so carried over.
+    const std::size_t firstStretch =
+        std::min(stretchStarts.size() > 1 ? stretchStarts[1].beat - 1 : compared, compared);
+    std::vector<double> sorted(diffs.begin(),
+                               diffs.begin() + static_cast<std::ptrdiff_t>(firstStretch));
+    std::sort(sorted.begin(), sorted.end());
+    result.beats = static_cast<int>(compared);
+    result.offsetMs = sorted[sorted.size() / 2];
+    result.rawMin = *std::min_element(diffs.begin(), diffs.end());
+    result.rawMax = *std::max_element(diffs.begin(), diffs.end());
+    double sum = 0;
+    double offset = result.offsetMs;
+    for (std::size_t i = 0; i < stretchStarts.size(); ++i) {
+        const std::size_t from = stretchStarts[i].beat;
+        const std::size_t to =
+            i + 1 < stretchStarts.size() ? stretchStarts[i + 1].beat : compared + 1;
+        if (i > 0 && !stretchStarts[i].atPlace)
+            offset *= stretchStarts[i - 1].speed / stretchStarts[i].speed;
+        double worst = 0;
+        std::vector<double> offs;
+        for (std::size_t n = from; n < to && n <= compared; ++n) {
+            offs.push_back(diffs[n - 1] - offset);
+            worst = std::max(worst, std::abs(offs.back()));
+            sum += std::abs(offs.back());
+        }
+        std::sort(offs.begin(), offs.end());
+        result.worstMs = std::max(result.worstMs, worst);
+        result.stretches.push_back(
+            {stretchStarts[i].speed, worst, offs.empty() ? 0.0 : offs[offs.size() / 2]});
+    }
+    result.meanMs = sum / static_cast<double>(compared);
+}
 
 bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Result &result)
 {
@@ -225,10 +282,12 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
         beatTicks.push_back(t);
     const std::size_t beats = beatTicks.size();
 
-    // When the timer entered each beat and the deadline it was given, and
-    // when the player's block that plays each beat began. Declared before the
-    // sequencer, whose audio thread writes songAt until it goes.
+    // When the timer entered each beat and the deadline it was given; the
+    // player's block that plays each beat and when it was rendered. Declared
+    // before the sequencer, whose audio thread writes them until it goes.
     std::vector<steady_clock::time_point> clockAt(beats), dueAt(beats), songAt(beats);
+    std::vector<std::int64_t> songBlock(beats);
+    std::int64_t blocks = 0;
     std::atomic<std::size_t> clockBeat{0}, songBeat{0};
 
     const auto path = std::filesystem::temp_directory_path() / "velkan-bench-clock.mid";
@@ -242,13 +301,16 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
     // The player's position, block by block as it plays them (a poll would
     // add its own fraction of a millisecond).
     seq.observeBlocks([&](std::int32_t sixteenths) {
+        const std::int64_t block = blocks++;
         const std::int64_t tick = timeline->tickOfSixteenth(sixteenths);
         std::size_t n = songBeat.load(std::memory_order_relaxed);
         if (n + 1 >= beats || beatTicks[n + 1] > tick)
             return;
         const auto now = steady_clock::now();
-        while (n + 1 < beats && beatTicks[n + 1] <= tick)
+        while (n + 1 < beats && beatTicks[n + 1] <= tick) {
             songAt[++n] = now;
+            songBlock[n] = block;
+        }
         songBeat.store(n, std::memory_order_release);
     });
     BeatClock clock;
@@ -266,7 +328,7 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
     // As the editor does it: the clock runs from the moment play returned.
     const auto start = steady_clock::now();
     clock.runFrom(0, nanosOf(start), length, plan.start);
-    clockAt[0] = songAt[0] = start;
+    clockAt[0] = dueAt[0] = songAt[0] = start;
     const auto at = [&](std::int64_t tick) {
         return steady_clock::time_point(nanoseconds(clock.nanosOf(tick)));
     };
@@ -282,13 +344,6 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
     dueAt[1] = at(beatTicks[1]);
     timer.startScheduled(dueAt[1], onBeat);
 
-    // The first beat of each stretch at one speed, its speed, and whether the
-    // clock turned to it where the player said it did.
-    struct StretchStart {
-        std::size_t beat;
-        double speed;
-        bool atPlace;
-    };
     std::vector<StretchStart> stretchStarts{{1, plan.start, false}};
     std::size_t nextChange = 0;
     double slowest = plan.start;
@@ -333,49 +388,42 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
     std::filesystem::remove(path);
 
     const std::size_t compared = std::min(songBeats, clockBeat.load());
-    std::vector<double> diffs;
-    for (std::size_t n = 1; n <= compared; ++n)
-        diffs.push_back(duration<double, std::milli>(clockAt[n] - songAt[n]).count());
+    if (compared == 0)
+        return false;
     for (std::size_t n = 1; n <= compared; ++n)
         result.timerLateMs = std::max(result.timerLateMs,
                                       duration<double, std::milli>(clockAt[n] - dueAt[n]).count());
-    if (diffs.empty())
-        return false;
-    // The start offset is a shift in time of the clock against the player
-    // (its start-up). A clock that turns where the player did keeps it as it
-    // is; one turned at the same moment as the player keeps its share of the
-    // song instead, which lasts longer or shorter at the new speed. Each
-    // stretch is held to it, so carried over.
-    const std::size_t firstStretch =
-        std::min(stretchStarts.size() > 1 ? stretchStarts[1].beat - 1 : compared, compared);
-    std::vector<double> sorted(diffs.begin(),
-                               diffs.begin() + static_cast<std::ptrdiff_t>(firstStretch));
-    std::sort(sorted.begin(), sorted.end());
-    result.beats = static_cast<int>(compared);
-    result.offsetMs = sorted[sorted.size() / 2];
-    result.rawMin = *std::min_element(diffs.begin(), diffs.end());
-    result.rawMax = *std::max_element(diffs.begin(), diffs.end());
-    double sum = 0;
-    double offset = result.offsetMs;
-    for (std::size_t i = 0; i < stretchStarts.size(); ++i) {
-        const std::size_t from = stretchStarts[i].beat;
-        const std::size_t to =
-            i + 1 < stretchStarts.size() ? stretchStarts[i + 1].beat : compared + 1;
-        if (i > 0 && !stretchStarts[i].atPlace)
-            offset *= stretchStarts[i - 1].speed / stretchStarts[i].speed;
-        double worst = 0;
-        std::vector<double> offs;
-        for (std::size_t n = from; n < to && n <= compared; ++n) {
-            offs.push_back(diffs[n - 1] - offset);
-            worst = std::max(worst, std::abs(offs.back()));
-            sum += std::abs(offs.back());
-        }
-        std::sort(offs.begin(), offs.end());
-        result.worstMs = std::max(result.worstMs, worst);
-        result.stretches.push_back(
-            {stretchStarts[i].speed, worst, offs.empty() ? 0.0 : offs[offs.size() / 2]});
+    // Where the blocks sound. A sound card plays its samples evenly, but the
+    // file driver renders on a millisecond timer of its own, up to a
+    // millisecond or so off that even pace; so the blocks are placed on the
+    // straight line that fits their render moments best: the device's own
+    // pace and start, as the music comes out of it.
+    double sk = 0, st = 0, skk = 0, skt = 0;
+    const auto msOf = [&](steady_clock::time_point t) {
+        return duration<double, std::milli>(t - start).count();
+    };
+    for (std::size_t n = 1; n <= compared; ++n) {
+        const auto k = static_cast<double>(songBlock[n]);
+        sk += k;
+        st += msOf(songAt[n]);
+        skk += k * k;
+        skt += k * msOf(songAt[n]);
     }
-    result.meanMs = sum / static_cast<double>(diffs.size());
+    const auto count = static_cast<double>(compared);
+    const double denominator = count * skk - sk * sk;
+    const double msPerBlock = denominator != 0 ? (count * skt - sk * st) / denominator : 0;
+    const double firstBlockMs = (st - msPerBlock * sk) / count;
+    std::vector<double> diffs, renderDiffs;
+    for (std::size_t n = 1; n <= compared; ++n) {
+        const double soundsMs = firstBlockMs + msPerBlock * static_cast<double>(songBlock[n]);
+        diffs.push_back(msOf(clockAt[n]) - soundsMs);
+        renderDiffs.push_back(msOf(clockAt[n]) - msOf(songAt[n]));
+    }
+    result.msPerBlock = msPerBlock;
+    score(diffs, stretchStarts, result);
+    Result atRender;
+    score(renderDiffs, stretchStarts, atRender);
+    result.renderWorstMs = atRender.worstMs;
     return compared + 1 == beats;
 }
 
@@ -455,10 +503,11 @@ int main(int argc, char **argv)
                                         : "");
         std::printf(
             "%-16s %3zu tempo events  %5d beats over %.1f min at %s  start offset %+.2f ms  "
-            "worst beat %.2f ms from it, mean %.2f (raw %+.2f .. %+.2f; timer late at most %.2f)  "
-            "taps %ld, wrong %ld  %s\n",
+            "worst beat %.2f ms from it, mean %.2f (raw %+.2f .. %+.2f)  "
+            "timer late at most %.2f ms  against the render moments worst %.2f ms "
+            "(a block every %.4f ms)  taps %ld, wrong %ld  %s\n",
             song.name, song.tempos.size(), r.beats, minutes, speeds.c_str(), r.offsetMs, r.worstMs,
-            r.meanMs, r.rawMin, r.rawMax, r.timerLateMs, taps, wrong,
+            r.meanMs, r.rawMin, r.rawMax, r.timerLateMs, r.renderWorstMs, r.msPerBlock, taps, wrong,
             met ? "met" : (whole ? "MISSED" : "INCOMPLETE"));
         std::fflush(stdout);
     }
