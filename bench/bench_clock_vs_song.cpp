@@ -299,8 +299,8 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
     const std::size_t beats = beatTicks.size();
 
     // When the timer entered each beat and the deadline it was given; the
-    // player's block that plays each beat and when it was rendered. Declared
-    // before the sequencer, whose audio thread writes them until it goes.
+    // player's block that plays each beat and when it was rendered, which the
+    // audio thread writes until the observer is taken off.
     std::vector<steady_clock::time_point> clockAt(beats), dueAt(beats), songAt(beats);
     std::vector<std::int64_t> songBlock(beats);
     std::int64_t blocks = 0;
@@ -401,6 +401,7 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
         std::this_thread::sleep_for(milliseconds(1));
     timer.stop();
     seq.stop();
+    seq.observeBlocks({});
     std::filesystem::remove(path);
 
     const std::size_t compared = std::min(songBeats, clockBeat.load());

@@ -272,10 +272,20 @@ int FluidSynthSequencer::onTick(void *self, int tick)
         fluid_player_set_tempo(sequencer->m_player, FLUID_PLAYER_TEMPO_INTERNAL, speed);
         sequencer->m_speedTick = tick;
     }
-    if (sequencer->m_blockObserver)
-        sequencer->m_blockObserver(sequencer->toSixteenths(tick));
+    if (sequencer->m_observing.load(std::memory_order_relaxed)) {
+        std::lock_guard lock(sequencer->m_observerMutex);
+        if (sequencer->m_blockObserver)
+            sequencer->m_blockObserver(sequencer->toSixteenths(tick));
+    }
     ++sequencer->m_callbacks;
     return FLUID_OK;
+}
+
+void FluidSynthSequencer::observeBlocks(BlockObserver observer)
+{
+    std::lock_guard lock(m_observerMutex);
+    m_blockObserver = std::move(observer);
+    m_observing = static_cast<bool>(m_blockObserver);
 }
 
 // The player parses its file at its first callback after play(): a file it

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,10 +85,11 @@ public:
 
     // For measuring a clock against the music without polling: called on the
     // audio thread at every block of samples the player counts, with where
-    // the song then stands, just before that block's events sound. Set or
-    // cleared only while not playing; it must return at once.
+    // the song then stands, just before that block's events sound. It must
+    // return at once. It may be set or cleared at any time; once a call that
+    // clears it returns, it is not running and is not called again.
     using BlockObserver = std::function<void(std::int32_t sixteenths)>;
-    void observeBlocks(BlockObserver observer) { m_blockObserver = std::move(observer); }
+    void observeBlocks(BlockObserver observer);
 
     // The SoundFont open() would load; empty when there is none.
     static std::string findSoundFont();
@@ -139,6 +141,9 @@ private:
     // A speed for the next block to set (0: none), and the tick it set it on.
     std::atomic<double> m_pendingSpeed{0.0};
     std::atomic<std::int64_t> m_speedTick{-1};
+    // The audio thread takes the lock only while an observer is set.
+    std::atomic<bool> m_observing{false};
+    std::mutex m_observerMutex;
     BlockObserver m_blockObserver;
 };
 

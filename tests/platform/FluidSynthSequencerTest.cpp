@@ -375,6 +375,7 @@ TEST_F(FluidSynthSequencerTest, BlocksAreToldInTheSongsSixteenthsAsTheyPlay)
     std::this_thread::sleep_for(300ms);
     ASSERT_TRUE(seq.stop().ok);
     const std::int32_t stoppedAt = position(seq);
+    seq.observeBlocks({});
 
     std::lock_guard lock(mutex);
     // 300 ms of 1.45 ms blocks, give or take the start.
