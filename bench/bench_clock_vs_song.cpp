@@ -407,9 +407,13 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
     const std::size_t compared = std::min(songBeats, clockBeat.load());
     if (compared == 0)
         return false;
-    for (std::size_t n = 1; n <= compared; ++n)
-        result.timerLateMs = std::max(result.timerLateMs,
-                                      duration<double, std::milli>(clockAt[n] - dueAt[n]).count());
+    // How late the timer entered each beat, and whether it was on time.
+    std::vector<bool> onTime;
+    for (std::size_t n = 1; n <= compared; ++n) {
+        const double lateMs = duration<double, std::milli>(clockAt[n] - dueAt[n]).count();
+        result.timerLateMs = std::max(result.timerLateMs, lateMs);
+        onTime.push_back(lateMs <= kHeldMs);
+    }
     // Where the blocks sound. A sound card plays its samples evenly, but the
     // file driver renders on a millisecond timer of its own, up to a
     // millisecond or so off that even pace; so the blocks are placed on the
@@ -441,9 +445,6 @@ bool playAndCompare(const Song &song, double minutes, const SpeedPlan &plan, Res
     Result atRender;
     score(renderDiffs, stretchStarts, atRender);
     result.renderWorstMs = atRender.worstMs;
-    std::vector<bool> onTime;
-    for (std::size_t n = 1; n <= compared; ++n)
-        onTime.push_back(duration<double, std::milli>(clockAt[n] - dueAt[n]).count() <= kHeldMs);
     result.heldBeats = static_cast<int>(std::count(onTime.begin(), onTime.end(), false));
     Result whenOnTime;
     score(diffs, stretchStarts, whenOnTime, onTime);
