@@ -78,6 +78,7 @@ struct EditLog {
     int savesEnded = 0;                    // how many of them completed
     int writesBegun[2] = {};               // journal, save
     int writesEnded[2] = {};
+    bool copySinceSave = false; // a recovery write ended after the last save
     bool ready = false;
 };
 
@@ -102,10 +103,12 @@ EditLog readLog(const std::string &path)
             log.saveContents.push_back(unhex(rest));
         } else if (word == "SAVE-END") {
             ++log.savesEnded;
+            log.copySinceSave = false;
         } else if (word == "WRITE-BEGIN") {
             ++log.writesBegun[rest == "save"];
         } else if (word == "WRITE-END") {
             ++log.writesEnded[rest == "save"];
+            log.copySinceSave = log.copySinceSave || rest != "save";
         }
     }
     return log;
@@ -173,11 +176,15 @@ Outcome killAndRecover(unsigned seed, KillAt at)
         std::this_thread::sleep_for(std::chrono::milliseconds(200 + random() % 5800));
     } else {
         // Into a write of that kind, at a random point of it: a recovery
-        // write once there is an earlier copy to keep, or the first save.
+        // write once there is an earlier copy to keep, or a save once there
+        // is a recovery copy that the save has not yet made needless (a save
+        // before any copy leaves nothing to bring back, and proves nothing).
         const int kind = at == KillAt::Save;
         const int skip = kind ? 0 : 1 + static_cast<int>(random() % 3);
+        waitFor([&](const EditLog &l) {
+            return l.writesEnded[kind] >= skip && (!kind || l.copySinceSave);
+        });
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(12);
-        waitFor([&](const EditLog &l) { return l.writesEnded[kind] >= skip; });
         int begun = readLog(log).writesBegun[kind];
         while (std::chrono::steady_clock::now() < giveUp) {
             const EditLog now = readLog(log);
